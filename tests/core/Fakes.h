@@ -1,0 +1,135 @@
+#pragma once
+
+#include "core/EventPump.h"
+#include "core/SerialPort.h"
+#include "core/WindowControls.h"
+
+#include <QMap>
+#include <QSet>
+
+#include <functional>
+#include <ostream>
+#include <map>
+#include <string>
+#include <vector>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+// A serial component whose steps fail on request, and whose reads deliver scripted bytes.
+class FakeSerialPort : public SerialPort
+{
+public:
+    QSet<QString> failing;            // operation names that fail
+    std::map<int, QByteArray> arrive; // read number (1-based) -> bytes that read returns
+    std::vector<QString> calls;
+    QByteArray written;
+    int reads = 0;
+    bool open = false;
+    QString settings;
+    std::int16_t portNumber = 0;
+
+    bool setPortNumber(std::int16_t n) override
+    {
+        return step("setPortNumber", [&] { portNumber = n; });
+    }
+    bool setSettings(const QString &s) override { return step("setSettings", [&] { settings = s; }); }
+    bool setReadLength(int) override { return step("setReadLength", [] {}); }
+    bool setOpen(bool o) override { return step("setOpen", [&] { open = o; }); }
+    bool discardOutput() override { return step("discardOutput", [] {}); }
+    bool discardInput() override { return step("discardInput", [] {}); }
+    bool write(const QByteArray &bytes) override
+    {
+        return step("write", [&] { written += bytes; });
+    }
+    bool read(QByteArray &received) override
+    {
+        ++reads;
+        return step("read", [&] {
+            auto it = arrive.find(reads);
+            if (it != arrive.end())
+                received += it->second;
+        });
+    }
+
+private:
+    bool step(const char *name, const std::function<void()> &effect)
+    {
+        calls.push_back(QString::fromLatin1(name));
+        if (failing.contains(QString::fromLatin1(name)))
+            return false;
+        effect();
+        return true;
+    }
+};
+
+// Counts pumps and sleeps; plays a scripted action at a given pump, as a click inside a wait.
+class ScriptedPump : public EventPump
+{
+public:
+    int pumps = 0;
+    int sleeps = 0;
+    int sleptMs = 0;
+    std::map<int, std::function<void()>> atPump; // pump number (1-based) -> action
+    std::function<void()> everyPump;
+    std::vector<int> sleepTrace;
+
+    void pumpEvents() override
+    {
+        ++pumps;
+        auto it = atPump.find(pumps);
+        if (it != atPump.end()) {
+            auto action = it->second;
+            atPump.erase(it);
+            action();
+        }
+        if (everyPump)
+            everyPump();
+    }
+    void sleepMilliseconds(int ms) override
+    {
+        ++sleeps;
+        sleptMs += ms;
+        sleepTrace.push_back(ms);
+    }
+};
+
+// The window's controls as plain fields.
+class FakeWindow : public WindowControls
+{
+public:
+    QMap<List, QString> lists;
+    QMap<List, QStringList> entries;
+    QString command = QStringLiteral("#01");
+    QString sentCommand;
+    QString response;
+    QString address = QStringLiteral("01");
+    QString interval = QStringLiteral("100");
+    LampColor lamp = LampGrey;
+    std::vector<LampColor> lampHistory;
+    std::vector<QString> logShown; // entries in the order the view was told of them
+    bool logReadOnly = false;
+
+    QString listText(List list) const override { return lists.value(list); }
+    void fillList(List list, const QStringList &e, const QString &shown) override
+    {
+        entries[list] = e;
+        lists[list] = shown;
+    }
+    QString commandText() const override { return command; }
+    void setCommandText(const QString &text) override { command = text; }
+    void setSentCommandText(const QString &text) override { sentCommand = text; }
+    void setResponseText(const QString &text) override { response = text; }
+    QString addressText() const override { return address; }
+    QString intervalText() const override { return interval; }
+    void setLampColor(LampColor color) override
+    {
+        lamp = color;
+        lampHistory.push_back(color);
+    }
+    void showLogEntryOnTop(const QString &entry) override { logShown.push_back(entry); }
+    void setLogReadOnly(bool readOnly) override { logReadOnly = readOnly; }
+};

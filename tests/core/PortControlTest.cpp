@@ -1,0 +1,100 @@
+#include "CoreFixture.h"
+
+namespace {
+
+using PortControlTest = CoreTest;
+
+TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
+{
+    const std::pair<QString, int> cases[] = {
+        {"COM1", 1},  {"COM7", 7},   {"COM10", 10}, {"COM20", 20}, {"COM21", 1},
+        {"com7", 1},  {" COM3", 1},  {"COM3 ", 1},  {"", 1},       {"COM0", 1},
+    };
+    for (const auto &[text, expected] : cases) {
+        SCOPED_TRACE(text.toStdString());
+        state.PortNumber = 13;
+        window.lists[WindowControls::List::Com] = text;
+        ops.SelectPort();
+        EXPECT_EQ(state.PortNumber, expected);
+    }
+}
+
+TEST_F(PortControlTest, SelectPortClosesAndTurnsTheLampGreyEvenWhenClosingFails)
+{
+    window.lamp = LampGreen;
+    port.open = true;
+    port.failing.insert(QStringLiteral("setOpen"));
+    window.lists[WindowControls::List::Com] = QStringLiteral("COM7");
+    ops.SelectPort();
+    EXPECT_EQ(window.lamp, LampGrey);
+    EXPECT_EQ(state.PortNumber, 7);
+    EXPECT_EQ(port.calls, std::vector<QString>{"setOpen"});
+}
+
+TEST_F(PortControlTest, OpenPortAlwaysUses9600AndTheSelectedPort)
+{
+    window.lists[WindowControls::List::LinkBaud] = QStringLiteral("115200");
+    state.PortNumber = 4;
+    ops.OpenPort();
+    EXPECT_EQ(port.settings, QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(port.portNumber, 4);
+    EXPECT_TRUE(port.open);
+    EXPECT_EQ(window.lamp, LampGreen);
+    const std::vector<QString> expected{"setPortNumber", "setSettings", "setReadLength",
+                                        "setOpen"};
+    EXPECT_EQ(port.calls, expected);
+}
+
+TEST_F(PortControlTest, OpenPortWithAnyFailedStepRunsTheRestAndLeavesTheLamp)
+{
+    for (const char *failing : {"setPortNumber", "setSettings", "setReadLength", "setOpen"}) {
+        SCOPED_TRACE(failing);
+        port.calls.clear();
+        port.failing = {QString::fromLatin1(failing)};
+        window.lampHistory.clear();
+        ops.OpenPort();
+        EXPECT_EQ(port.calls.size(), 4u);
+        EXPECT_TRUE(window.lampHistory.empty());
+    }
+}
+
+TEST_F(PortControlTest, ClosePortTurnsGreyUnlessClosingFails)
+{
+    window.lamp = LampGreen;
+    port.failing.insert(QStringLiteral("setOpen"));
+    ops.ClosePort();
+    EXPECT_EQ(window.lamp, LampGreen);
+
+    port.failing.clear();
+    ops.ClosePort();
+    ops.ClosePort(); // closing a closed port is no failure
+    EXPECT_EQ(window.lamp, LampGrey);
+    EXPECT_EQ(window.lampHistory.size(), 2u);
+}
+
+TEST_F(PortControlTest, StartUpFillsTheListsAndSetsMatchingCodes)
+{
+    using List = WindowControls::List;
+    EXPECT_EQ(window.entries[List::Com].size(), 20);
+    EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM20"));
+    EXPECT_EQ(window.lists[List::Com], QStringLiteral("COM1"));
+    EXPECT_EQ(window.entries[List::ModuleBaud], window.entries[List::LinkBaud]);
+    EXPECT_EQ(window.entries[List::LinkBaud].size(), 10);
+    EXPECT_EQ(window.lists[List::LinkBaud], QStringLiteral("9600"));
+    EXPECT_EQ(window.lists[List::Format], QStringLiteral("工程单位"));
+    EXPECT_EQ(window.lists[List::Protocol], QStringLiteral("字符通讯协议"));
+    EXPECT_TRUE(window.logReadOnly);
+
+    // The defaults are what picking the shown entries would give.
+    const FormState before = state;
+    ops.SelectPort();
+    ops.SelectBaudCode();
+    ops.SelectFormatCode();
+    ops.SelectProtocolCode();
+    EXPECT_EQ(state.PortNumber, before.PortNumber);
+    EXPECT_EQ(state.BaudCode, before.BaudCode);
+    EXPECT_EQ(state.FormatCode, before.FormatCode);
+    EXPECT_EQ(state.ProtocolCode, before.ProtocolCode);
+}
+
+} // namespace

@@ -1,0 +1,187 @@
+#include "CoreFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class SaveLogTest : public CoreTest
+{
+protected:
+    SaveLogTest()
+    {
+        ops.setSaveDialog([this](const QString &filter) {
+            filters << filter;
+            return dialogAnswer;
+        });
+        ops.setMessageBox([this](const QString &message) { messages << message; });
+    }
+    QString pathOf(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void send(const char *command, const QByteArray &reply)
+    {
+        window.command = QString::fromUtf8(command);
+        port.reads = 0;
+        port.arrive = {{1, reply}};
+        ops.SendCommand();
+    }
+
+    QTemporaryDir dir;
+    std::optional<QString> dialogAnswer;
+    QStringList filters, messages;
+};
+
+TEST_F(SaveLogTest, FileHoldsTheExactLogThenCrLfInUtf8WithoutBom)
+{
+    send("#01", QByteArray(">+05.123\r"));
+    send("$00P1", QByteArray("?01\r\x85\xE9"));
+    send("设置", QByteArray());
+    dialogAnswer = pathOf("log.txt");
+    ops.SaveLog();
+
+    const QByteArray expected = (entry("??", "") + entry("$00P1", "?01\r\u0085\u00E9")
+                                 + entry("#01", ">+05.123\r") + QStringLiteral("\r\n"))
+                                    .toUtf8();
+    EXPECT_EQ(contents(pathOf("log.txt")), expected);
+    EXPECT_FALSE(contents(pathOf("log.txt")).startsWith("\xEF\xBB\xBF"));
+    EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(SaveLogTest, EmptyLogGivesJustCrLfAndASecondSaveReplacesTheFirst)
+{
+    dialogAnswer = pathOf("log.txt");
+    ops.SaveLog();
+    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
+
+    send("#01", QByteArray(">1\r"));
+    ops.SaveLog();
+    EXPECT_EQ(contents(pathOf("log.txt")), (entry("#01", ">1\r") + "\r\n").toUtf8());
+}
+
+TEST_F(SaveLogTest, CancelNeverWritesEvenAfterAConfirmedSave)
+{
+    ops.SaveLog(); // cancelled first
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    dialogAnswer = pathOf("log.txt");
+    ops.SaveLog();
+    send("#01", QByteArray(">1\r"));
+    dialogAnswer.reset();
+    ops.SaveLog();
+    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(SaveLogTest, AFullDiskShowsTheReasonAndKeepsTheLog)
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full";
+    struct stat before{};
+    ASSERT_EQ(::stat("/dev/full", &before), 0);
+    send("#01", QByteArray(">1\r"));
+    const QString logBefore = log.text();
+    dialogAnswer = QStringLiteral("/dev/full");
+    ops.SaveLog();
+
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("/dev/full")));
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("No space left on device")))
+        << messages.first().toStdString();
+    EXPECT_EQ(log.text(), logBefore);
+    // Still the device, never replaced by a plain file.
+    struct stat after{};
+    ASSERT_EQ(::stat("/dev/full", &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+}
+
+TEST_F(SaveLogTest, AFileThatCannotBeCreatedShowsTheReason)
+{
+    // Not even root may create a file here.
+    const QString path = QStringLiteral("/proc/tolvane-log.txt");
+    dialogAnswer = path;
+    ops.SaveLog();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(path)) << messages.first().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+// A write that fails part way (here: the file size limit) leaves the earlier file as it was.
+TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
+{
+    dialogAnswer = pathOf("log.txt");
+    send("#01", QByteArray(">1\r"));
+    ops.SaveLog();
+    const QByteArray earlier = contents(pathOf("log.txt"));
+    for (int i = 0; i < 200; ++i)
+        send("#01", QByteArray(">+05.123 a longer reply to grow the log\r"));
+    const QString logBefore = log.text();
+
+    struct rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    ops.SaveLog();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(pathOf("log.txt")));
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("too large"), Qt::CaseInsensitive))
+        << messages.first().toStdString();
+    EXPECT_EQ(contents(pathOf("log.txt")), earlier);
+    EXPECT_EQ(log.text(), logBefore);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("log.txt")});
+}
+
+TEST_F(SaveLogTest, AMissingFolderShowsAMessageNamingTheFile)
+{
+    send("#01", QByteArray(">1\r"));
+    dialogAnswer = pathOf("no/such/folder/log.txt");
+    ops.SaveLog();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(pathOf("no/such/folder/log.txt")));
+    EXPECT_EQ(log.entryCount(), 1u);
+}
+
+TEST_F(SaveLogTest, AFifoIsWrittenInPlaceAndOneWithNoReaderFailsAtOnce)
+{
+    const QString fifo = pathOf("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    dialogAnswer = fifo;
+    ops.SaveLog(); // no reader: must not block
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(fifo));
+
+    // With a reader, the log goes through the FIFO, which stays a FIFO.
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    send("#01", QByteArray(">1\r"));
+    ops.SaveLog();
+    char buffer[4096];
+    const ssize_t got = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
+    EXPECT_EQ(messages.size(), 1);
+    struct stat info{};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+} // namespace
