@@ -1,0 +1,115 @@
+#include "LineAssembler.h"
+#include "SimOptions.h"
+#include "TextUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace sim;
+
+namespace {
+
+struct LineCase
+{
+    const char *name;
+    std::vector<std::string> feeds;
+    std::vector<std::string> lines;
+};
+
+const std::string kLongJunk(LineAssembler::kMaxLine + 1, 'x');
+const std::string kLongest(LineAssembler::kMaxLine, 'y');
+
+TEST(SimLineAssembler, SplitsOnCarriageReturn)
+{
+    const LineCase cases[] = {
+        {"one command", {"#01\r"}, {"#01"}},
+        {"split across reads", {"#0", "1\r$01", "P0\r"}, {"#01", "$01P0"}},
+        {"line feeds ignored", {"\n#01\r\n", "#02\n\r"}, {"#01", "#02"}},
+        {"no CR yet", {"#01"}, {}},
+        {"empty line", {"\r"}, {""}},
+        {"longest line kept", {kLongest + "\r"}, {kLongest}},
+        {"junk dropped up to its CR", {kLongJunk, "more\r#01\r"}, {"#01"}},
+    };
+    for (const LineCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        LineAssembler assembler;
+        std::vector<std::string> lines;
+        for (const std::string &feed : c.feeds) {
+            for (std::string &line : assembler.feed(feed.data(), feed.size()))
+                lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+TEST(SimText, EscapesControlBytes)
+{
+    EXPECT_EQ(escaped("#01\r"), "#01\\r");
+    EXPECT_EQ(escaped(std::string("a\n\t\"\\\x01\x7f\xff", 8)), "a\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
+}
+
+TEST(SimText, SplitsIntoPiecesThatRejoin)
+{
+    const struct
+    {
+        std::string bytes;
+        std::size_t count;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {">+05.123\r", 3, {">+0", "5.1", "23\r"}},
+        {"!01\r", 3, {"!0", "1", "\r"}},
+        {"?\r", 3, {"?", "\r"}},
+        {"abc", 1, {"abc"}},
+        {"", 3, {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(splitInPieces(c.bytes, c.count), c.pieces) << escaped(c.bytes);
+}
+
+TEST(SimOptions, GoodArguments)
+{
+    const ParsedOptions none = parseOptions({});
+    ASSERT_EQ(none.error, "");
+    EXPECT_FALSE(none.options.com.has_value());
+    EXPECT_EQ(none.options.address, 0x01);
+    EXPECT_EQ(none.options.baud, 9600);
+
+    const ParsedOptions all =
+        parseOptions({"--com", "20", "--address=a5", "--baud", "115200", "--jumper",
+                      "--reply-delay", "150", "--split", "--silent", "--trace=/tmp/t.log"});
+    ASSERT_EQ(all.error, "");
+    EXPECT_EQ(all.options.com, 20);
+    EXPECT_EQ(all.options.address, 0xA5);
+    EXPECT_EQ(all.options.baud, 115200);
+    EXPECT_TRUE(all.options.jumperFitted);
+    EXPECT_EQ(all.options.replyDelayMs, 150);
+    EXPECT_TRUE(all.options.split);
+    EXPECT_TRUE(all.options.silent);
+    EXPECT_EQ(all.options.traceFile, "/tmp/t.log");
+    EXPECT_TRUE(parseOptions({"--help"}).options.help);
+}
+
+TEST(SimOptions, BadArgumentsNameTheProblem)
+{
+    const struct
+    {
+        std::vector<std::string> args;
+        const char *mention;
+    } cases[] = {
+        {{"--bogus"}, "--bogus"},     {{"stray"}, "stray"},
+        {{"--com"}, "--com"},         {{"--com", "0"}, "1 to 20"},
+        {{"--com", "21"}, "1 to 20"}, {{"--com", "x"}, "--com"},
+        {{"--address", "1G"}, "hex"}, {{"--address", "123"}, "--address"},
+        {{"--baud", "1234"}, "9600"}, {{"--reply-delay", "-5"}, "--reply-delay"},
+        {{"--trace="}, "--trace"},    {{"--jumper=1"}, "--jumper"},
+    };
+    for (const auto &c : cases) {
+        const std::string error = parseOptions(c.args).error;
+        EXPECT_NE(error.find(c.mention), std::string::npos)
+            << c.args.front() << " gave \"" << error << '"';
+    }
+}
+
+} // namespace

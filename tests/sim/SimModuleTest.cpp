@@ -1,0 +1,193 @@
+#include "SimModule.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <regex>
+#include <string>
+#include <vector>
+
+using namespace sim;
+
+namespace {
+
+constexpr double kVolts = 5.123;
+
+struct Step
+{
+    std::string command;
+    std::string reply; // empty: no reply expected
+    Silence silence = Silence::None;
+    int lineBaud = 9600;
+};
+
+struct ProtocolCase
+{
+    const char *name;
+    ModuleState start;
+    std::vector<Step> steps;
+    ModuleState end;
+};
+
+ModuleState state(int address = 0x01, DataFormat format = DataFormat::Engineering, int baud = 9600,
+                  Protocol protocol = Protocol::Character, bool jumper = false)
+{
+    return {address, format, baud, protocol, jumper};
+}
+
+ModuleState withJumper(ModuleState s)
+{
+    s.jumperFitted = true;
+    return s;
+}
+
+const Silence kNone = Silence::None;
+const Silence kWrongAddress = Silence::WrongAddress;
+const Silence kMismatch = Silence::BaudMismatch;
+const Silence kModbus = Silence::Modbus;
+const Silence kUnaddressed = Silence::Unaddressed;
+
+const ModuleState kDefault = state();
+const ModuleState kJumper = withJumper(state());
+
+const ProtocolCase kProtocolCases[] = {
+    {"ReadOwnAddress", kDefault, {{"#01", ">+05.123\r", kNone}}, kDefault},
+    {"ReadAddressIsCaseInsensitive", state(0x1A), {{"#1a", ">+05.123\r", kNone}}, state(0x1A)},
+    {"ReadOtherAddressIsSilent", kDefault, {{"#02", "", kWrongAddress}}, kDefault},
+    {"ReadOfConfigAddressIsSilent", kDefault, {{"#00", "", kWrongAddress}}, kDefault},
+    {"ReadWithTrailingJunkIsRefused", kDefault, {{"#01X", "?01\r", kNone}}, kDefault},
+    {"UnknownCommandIsRefused",
+     kDefault,
+     {{"@01", "?01\r", kNone}, {"$01M", "?01\r", kNone}, {"$01P2", "?01\r", kNone}},
+     kDefault},
+    {"UnknownCommandForOtherAddressIsSilent", kDefault, {{"@05", "", kWrongAddress}}, kDefault},
+    {"UnaddressedLinesAreSilent",
+     kDefault,
+     {{"", "", kUnaddressed}, {"#", "", kUnaddressed}, {"#zz", "", kUnaddressed}},
+     kDefault},
+    {"ConfigKeepingRateWithoutJumperApplies",
+     kDefault,
+     {{"%0102000601", "!02\r", kNone}},
+     state(0x02, DataFormat::PercentOfFullScale)},
+    {"ConfigToConfigAddressIsAnswered",
+     kDefault,
+     {{"%0001000602", "!01\r", kNone}},
+     state(0x01, DataFormat::TwosComplementHex)},
+    {"ConfigChangingRateWithoutJumperIsRefusedWhole",
+     kDefault,
+     {{"%0102000701", "?01\r", kNone}, {"#01", ">+05.123\r", kNone}},
+     kDefault},
+    {"ConfigChangingRateWithJumperApplies",
+     kJumper,
+     {{"%0102000701", "!02\r", kNone}},
+     withJumper(state(0x02, DataFormat::PercentOfFullScale, 19200))},
+    {"BaudCodeIsCaseInsensitive",
+     kJumper,
+     {{"%0101000a00", "!01\r", kNone}},
+     withJumper(state(0x01, DataFormat::Engineering, 115200))},
+    {"MalformedConfigIsRefused",
+     kJumper,
+     {{"%010200060", "?01\r", kNone},
+      {"%01020006000", "?01\r", kNone},
+      {"%01G2000600", "?01\r", kNone},
+      {"%0102010600", "?01\r", kNone},
+      {"%0102000B00", "?01\r", kNone},
+      {"%0102000000", "?01\r", kNone},
+      {"%0102000603", "?01\r", kNone}},
+     kJumper},
+    {"ConfigForOtherAddressIsSilent", kJumper, {{"%0302000600", "", kWrongAddress}}, kJumper},
+    {"AddressChangeSilencesOldAddress",
+     kDefault,
+     {{"%0107000600", "!07\r", kNone}, {"#01", "", kWrongAddress}, {"#07", ">+05.123\r", kNone}},
+     state(0x07)},
+    {"RateChangeAcksAtOldRateThenNeedsNewRate",
+     kJumper,
+     {{"%0101000700", "!01\r", kNone, 9600},
+      {"#01", "", kMismatch, 9600},
+      {"#01", ">+05.123\r", kNone, 19200}},
+     withJumper(state(0x01, DataFormat::Engineering, 19200))},
+    {"MismatchedLineIsSilentAndChangesNothing",
+     kJumper,
+     {{"#01", "", kMismatch, 19200}, {"%0102000600", "", kMismatch, 4800}},
+     kJumper},
+    {"ProtocolChangeWithoutJumperIsRefused",
+     kDefault,
+     {{"$01P1", "?01\r", kNone}, {"$00P1", "?01\r", kNone}},
+     kDefault},
+    {"ModbusWithJumperSilencesTextCommands",
+     kJumper,
+     {{"$00P1", "!01\r", kNone},
+      {"#01", "", kModbus},
+      {"$01P0", "", kModbus},
+      {"%0102000600", "", kModbus}},
+     withJumper(state(0x01, DataFormat::Engineering, 9600, Protocol::ModbusRtu))},
+    {"CharacterProtocolWithJumperIsAcknowledged",
+     kJumper,
+     {{"$01p0", "!01\r", kNone}, {"#01", ">+05.123\r", kNone}},
+     kJumper},
+};
+
+void PrintTo(const ProtocolCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SimProtocol : public testing::TestWithParam<ProtocolCase>
+{
+};
+
+TEST_P(SimProtocol, RepliesAndState)
+{
+    const ProtocolCase &c = GetParam();
+    SimModule module(c.start);
+    for (const Step &step : c.steps) {
+        SCOPED_TRACE(step.command + " at " + std::to_string(step.lineBaud));
+        const Outcome outcome = module.handle(step.command, step.lineBaud, kVolts);
+        EXPECT_EQ(outcome.reply, step.reply);
+        EXPECT_EQ(silenceText(outcome.silence), std::string(silenceText(step.silence)));
+    }
+    const ModuleState &s = module.state();
+    EXPECT_EQ(s.address, c.end.address);
+    EXPECT_EQ(s.format, c.end.format);
+    EXPECT_EQ(s.baud, c.end.baud);
+    EXPECT_EQ(s.protocol, c.end.protocol);
+    EXPECT_EQ(s.jumperFitted, c.end.jumperFitted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, SimProtocol, testing::ValuesIn(kProtocolCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct FormatCase
+{
+    const char *name;
+    const char *code;
+    const char *shape;
+};
+
+void PrintTo(const FormatCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SimReadShape : public testing::TestWithParam<FormatCase>
+{
+};
+
+TEST_P(SimReadShape, FormatCommandChangesTheReadingsShape)
+{
+    SimModule module;
+    ASSERT_EQ(module.handle(std::string("%01010006") + GetParam().code, 9600, 0).reply, "!01\r");
+    const std::regex shape(GetParam().shape);
+    for (const double volts : {-9.87, -0.5, 0.0, 0.004, 3.3, 9.99}) {
+        const std::string reply = module.handle("#01", 9600, volts).reply;
+        EXPECT_TRUE(std::regex_match(reply, shape)) << volts << " V gave " << reply;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, SimReadShape,
+                         testing::Values(FormatCase{"Engineering", "00", R"(>[+-]\d{2}\.\d{3}\r)"},
+                                         FormatCase{"Percent", "01", R"(>[+-]\d{3}\.\d{2}\r)"},
+                                         FormatCase{"TwosComplement", "02", R"(>[0-9A-F]{4}\r)"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

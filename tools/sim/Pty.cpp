@@ -1,0 +1,79 @@
+#include "Pty.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
+
+namespace sim {
+
+namespace {
+const std::pair<int, speed_t> kSpeeds[] = {
+    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},   {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
+    {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+std::string failure(const char *what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+} // namespace
+
+Pty::~Pty()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool Pty::open(int baud, std::string *error)
+{
+    if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
+        *error = failure("openpty");
+        return false;
+    }
+    char name[PATH_MAX];
+    if (::ttyname_r(m_slave, name, sizeof name) != 0) {
+        *error = failure("ttyname");
+        return false;
+    }
+    m_slavePath = name;
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+
+    termios settings{};
+    ::tcgetattr(m_slave, &settings);
+    ::cfmakeraw(&settings);
+    for (const auto &[rate, speed] : kSpeeds) {
+        if (rate == baud)
+            ::cfsetspeed(&settings, speed);
+    }
+    if (::tcsetattr(m_slave, TCSANOW, &settings) != 0) {
+        *error = failure("tcsetattr");
+        return false;
+    }
+    return true;
+}
+
+int Pty::lineBaud() const
+{
+    // On Linux the master reports the slave's termios, i.e. what the tool set.
+    termios settings{};
+    if (::tcgetattr(m_master, &settings) != 0)
+        return 0;
+    const speed_t speed = ::cfgetospeed(&settings);
+    for (const auto &[rate, value] : kSpeeds) {
+        if (value == speed)
+            return rate;
+    }
+    return 0;
+}
+
+} // namespace sim

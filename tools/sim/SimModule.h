@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Reading.h"
+
+#include <string>
+
+namespace sim {
+
+enum class Protocol { Character, ModbusRtu };
+
+struct ModuleState
+{
+    int address = 0x01;
+    DataFormat format = DataFormat::Engineering;
+    int baud = 9600;
+    Protocol protocol = Protocol::Character;
+    bool jumperFitted = false;
+};
+
+// Why a command got no reply.
+enum class Silence { None, Unaddressed, WrongAddress, BaudMismatch, Modbus, Silent };
+const char *silenceText(Silence silence);
+
+struct Outcome
+{
+    std::string reply; // CR included; empty unless silence is None
+    Silence silence = Silence::None;
+};
+
+// The module's character protocol. Commands are "#AA" (read), "%AANNTTCCFF" (configure) and
+// "$AAP0"/"$AAP1" (protocol). Address 00 is the configuration address: '%' and '$' commands
+// sent to it are taken as sent to this module; reads answer only the module's own address.
+// Replies are ">data", "!AA" or "?AA" with the module's own address ("!NN", the new one,
+// for an accepted configuration), each ended by CR.
+class SimModule
+{
+public:
+    static constexpr int kConfigAddress = 0x00;
+
+    explicit SimModule(const ModuleState &state = {})
+        : m_state(state)
+    {}
+
+    // lineBaud is the rate the line is set to now; the module only hears its own rate.
+    Outcome handle(const std::string &command, int lineBaud, double volts);
+    const ModuleState &state() const { return m_state; }
+
+private:
+    Outcome configure(const std::string &command);
+    Outcome setProtocol(const std::string &command);
+    Outcome refuse() const;
+
+    ModuleState m_state;
+};
+
+} // namespace sim
