@@ -1,0 +1,92 @@
+#include "serial/ComPortMap.h"
+#include "QtPrinting.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ComPortMapTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        ASSERT_TRUE(QDir().mkpath(m_links));
+    }
+
+    const QTemporaryDir m_config;
+    const QString m_links = m_config.path() + QStringLiteral("/tolvane");
+    // Unordered on purpose: the map must order them itself.
+    const ComPortMap m_map{[] {
+        return QStringList{"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyACM0",
+                           "/dev/ttyUSB0"};
+    }};
+};
+
+TEST_F(ComPortMapTest, NumbersThePortsPresentWhenNoLinkExists)
+{
+    const QStringList expected{"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyS2",
+                               "/dev/ttyS10"};
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(m_map.devicePath(n), expected.at(n - 1)) << n;
+    for (int n : {0, 6, 20, 21, -1})
+        EXPECT_FALSE(m_map.devicePath(n).has_value()) << n;
+
+    EXPECT_EQ(m_map.describe(2), "COM2 -> /dev/ttyUSB1 (2nd serial port present)");
+    EXPECT_EQ(m_map.describe(3), "COM3 -> /dev/ttyACM0 (3rd serial port present)");
+    EXPECT_EQ(m_map.describe(6), "COM6: no device");
+    EXPECT_EQ(
+        m_map.noDeviceReason(6),
+        QStringLiteral("COM6 maps to no device (no link in %1 and only 5 serial ports present)")
+            .arg(m_links));
+}
+
+TEST_F(ComPortMapTest, LinkOrFileInConfigDirectoryWins)
+{
+    ASSERT_TRUE(QFile::link("/dev/null", m_links + "/com2"));
+    ASSERT_TRUE(QFile::link("/nonexistent/ttyUSB9", m_links + "/com4"));
+    QFile plain(m_links + "/com5");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+
+    EXPECT_EQ(m_map.devicePath(2), "/dev/null");
+    EXPECT_EQ(m_map.devicePath(4), "/nonexistent/ttyUSB9");
+    EXPECT_EQ(m_map.devicePath(5), m_links + "/com5");
+    // Links do not renumber the ports present.
+    EXPECT_EQ(m_map.devicePath(3), "/dev/ttyACM0");
+
+    EXPECT_EQ(m_map.describe(2), QStringLiteral("COM2 -> /dev/null (link in %1)").arg(m_links));
+    EXPECT_EQ(
+        m_map.describe(4),
+        QStringLiteral("COM4 -> /nonexistent/ttyUSB9 (link in %1; device missing)").arg(m_links));
+}
+
+TEST_F(ComPortMapTest, LinkDirectoryFollowsXdgConfigHome)
+{
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", m_config.path().toLocal8Bit());
+    const struct
+    {
+        const char *xdg;
+        QString expected;
+    } cases[] = {
+        {"/srv/cfg", "/srv/cfg/tolvane"},
+        {"/srv/cfg/", "/srv/cfg/tolvane"},
+        {"", m_config.path() + "/.config/tolvane"},
+        {"relative/cfg", m_config.path() + "/.config/tolvane"},
+    };
+    for (const auto &c : cases) {
+        qputenv("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(ComPortMap::linkDirectory(), c.expected) << c.xdg;
+    }
+    ASSERT_TRUE(QDir().mkpath(m_config.path() + "/.config/tolvane"));
+    ASSERT_TRUE(QFile::link("/dev/ttyS0", m_config.path() + "/.config/tolvane/com1"));
+    EXPECT_EQ(m_map.describe(1), "COM1 -> /dev/ttyS0 (link in ~/.config/tolvane)");
+    qputenv("HOME", home);
+}
+
+} // namespace

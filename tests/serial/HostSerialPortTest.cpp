@@ -1,0 +1,190 @@
+#include "PortFixture.h"
+
+#include <QProcess>
+
+#include <algorithm>
+
+namespace {
+
+using PortTest = PortFixture;
+
+TEST_F(PortTest, SettingsReachTheOpenPort)
+{
+    const auto line = [this] {
+        const termios attributes = m_peer.attributes();
+        return std::make_pair(cfgetospeed(&attributes), (attributes.c_cflag & CSTOPB) != 0);
+    };
+    ASSERT_TRUE(openCom(m_port, 1, "9600,N,8,1"));
+    EXPECT_EQ(line(), std::make_pair(speed_t(B9600), false));
+    ASSERT_TRUE(m_port.setSettings("19200,N,8,1"));
+    EXPECT_EQ(line(), std::make_pair(speed_t(B19200), false));
+    ASSERT_TRUE(m_port.setSettings("38400,N,8,2"));
+    EXPECT_EQ(line(), std::make_pair(speed_t(B38400), true));
+
+    EXPECT_FALSE(m_port.setSettings("fast,N,8,1"));
+    EXPECT_EQ(line(), std::make_pair(speed_t(B38400), true));
+
+    // Some kernels let a pseudo-terminal take parity, others refuse it: either it is applied, or
+    // the port stays open with nothing changed.
+    if (m_port.setSettings("9600,E,8,1")) {
+        EXPECT_NE(m_peer.attributes().c_cflag & PARENB, 0u);
+    } else {
+        EXPECT_EQ(line(), std::make_pair(speed_t(B38400), true));
+        EXPECT_TRUE(m_port.lastFailure().startsWith(m_peer.slavePath() +
+                                                    " refused the settings 9600,E,8,1 ("))
+            << m_port.lastFailure();
+    }
+    EXPECT_TRUE(m_port.isOpen());
+}
+
+TEST_F(PortTest, BytesTravelBothWaysExactly)
+{
+    ASSERT_TRUE(openCom(m_port, 1));
+    ASSERT_TRUE(m_port.write("#01\r"));
+    EXPECT_EQ(m_peer.receive(4), QByteArray("#01\r"));
+
+    const ReadPolling reply = pollReply(m_port, [this](int pass) {
+        if (pass == 0)
+            m_peer.send("+12.");
+        if (pass == 20)
+            m_peer.send("5\r");
+    });
+    EXPECT_FALSE(reply.readFailed);
+    EXPECT_EQ(reply.received, QByteArray("+12.5\r"));
+
+    QByteArray everyByte;
+    for (int b = 0; b < 256; ++b)
+        everyByte.append(char(b));
+    ASSERT_TRUE(m_port.write(everyByte));
+    EXPECT_EQ(m_peer.receive(256), everyByte);
+
+    m_peer.send(everyByte);
+    QByteArray received;
+    for (int pass = 0; pass < 300 && received.size() < 256; ++pass) {
+        pumpEvents(1);
+        ASSERT_TRUE(m_port.read(received));
+    }
+    EXPECT_EQ(received, everyByte);
+}
+
+TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
+{
+    m_peer.send("stale");
+    ASSERT_TRUE(openCom(m_port, 1));
+    pumpEvents(50);
+    QByteArray received;
+    ASSERT_TRUE(m_port.read(received));
+    EXPECT_EQ(received, QByteArray());
+
+    m_peer.send("junk");
+    pumpEvents(50);
+    ASSERT_TRUE(m_port.discardOutput());
+    ASSERT_TRUE(m_port.discardInput());
+    m_peer.send("fresh\r");
+    EXPECT_EQ(pollReply(m_port).received, QByteArray("fresh\r"));
+}
+
+TEST_F(PortTest, OpenFailuresSayWhy)
+{
+    linkCom(20, "/nonexistent/ttyUSB9");
+    EXPECT_FALSE(openCom(m_port, 20));
+    EXPECT_EQ(m_port.lastFailure(), "no such device: /nonexistent/ttyUSB9");
+    EXPECT_EQ(m_port.currentDevice(), "/nonexistent/ttyUSB9");
+    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_EQ(m_stateChanges, 1);
+
+    // The first COM number past the serial ports this host has, and without a link.
+    const int unmapped = std::max(2, int(ComPortMap::hostSerialPorts().size()) + 1);
+    if (unmapped < 20) {
+        EXPECT_FALSE(openCom(m_port, unmapped));
+        EXPECT_TRUE(m_port.lastFailure().startsWith(
+            QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))
+            << m_port.lastFailure();
+    }
+
+    EXPECT_TRUE(openCom(m_port, 1));
+    EXPECT_EQ(m_port.lastFailure(), QString());
+    EXPECT_EQ(m_port.currentDevice(), m_peer.slavePath());
+}
+
+TEST_F(PortTest, DeviceHeldByAnotherProgramIsInUse)
+{
+    QProcess holder;
+    holder.start(QStringLiteral(PORT_HOLDER), {"1"});
+    ASSERT_TRUE(holder.waitForReadyRead(5000));
+    ASSERT_EQ(holder.readLine().trimmed(), QByteArray("open"));
+
+    EXPECT_FALSE(openCom(m_port, 1));
+    EXPECT_EQ(m_port.lastFailure(), m_peer.slavePath() + " is in use by another program");
+
+    holder.closeWriteChannel();
+    ASSERT_TRUE(holder.waitForFinished(5000));
+    EXPECT_EQ(holder.exitCode(), 0);
+    EXPECT_TRUE(m_port.setOpen(true));
+}
+
+TEST_F(PortTest, OneDeviceUnderTwoNamesSharesTheLock)
+{
+    // COM2 goes through an alias, as a /dev/serial/by-id name does.
+    const QString alias = m_config.path() + "/by-id-alias";
+    ASSERT_TRUE(QFile::link(m_peer.slavePath(), alias));
+    linkCom(2, alias);
+    ASSERT_TRUE(openCom(m_port, 1));
+    HostSerialPort second;
+    EXPECT_FALSE(openCom(second, 2));
+    EXPECT_EQ(second.lastFailure(), alias + " is in use by another program");
+}
+
+TEST_F(PortTest, RefusalsWhileOpenLeaveThePortWorking)
+{
+    linkCom(2, "/nonexistent/ttyUSB9");
+    ASSERT_TRUE(openCom(m_port, 1));
+    EXPECT_FALSE(m_port.setPortNumber(2));
+    EXPECT_FALSE(m_port.setOpen(true));
+    EXPECT_TRUE(m_port.isOpen());
+    EXPECT_EQ(m_port.portNumber(), 1);
+    EXPECT_EQ(m_port.lastFailure(), QString());
+    ASSERT_TRUE(m_port.write("#02\r"));
+    EXPECT_EQ(m_peer.receive(4), QByteArray("#02\r"));
+}
+
+TEST_F(PortTest, ClosedPortRefusesIoAndClosesAgainQuietly)
+{
+    QByteArray received;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "never opened" : "closed after use");
+        EXPECT_FALSE(m_port.discardOutput());
+        EXPECT_FALSE(m_port.discardInput());
+        EXPECT_FALSE(m_port.write("#01\r"));
+        EXPECT_FALSE(m_port.read(received));
+        ASSERT_TRUE(openCom(m_port, 1));
+        EXPECT_TRUE(m_port.setOpen(false));
+        EXPECT_TRUE(m_port.setOpen(false));
+        EXPECT_FALSE(m_port.isOpen());
+        EXPECT_EQ(m_port.lastFailure(), QString());
+    }
+    EXPECT_EQ(m_stateChanges, 4);
+}
+
+TEST_F(PortTest, ReleaseRemovesTheLockFile)
+{
+    ASSERT_TRUE(openCom(m_port, 1));
+    const QString lockName = "LCK.." + QString(m_peer.slavePath()).remove(0, 5).replace('/', '_');
+    QString lockFile;
+    for (const char *dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                            "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
+        if (QFile::exists(QString::fromLatin1(dir) + '/' + lockName)) {
+            lockFile = QString::fromLatin1(dir) + '/' + lockName;
+            break;
+        }
+    }
+    ASSERT_FALSE(lockFile.isEmpty()) << lockName.toStdString();
+
+    m_port.release();
+    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_FALSE(QFile::exists(lockFile));
+    HostSerialPort next;
+    EXPECT_TRUE(openCom(next, 1)) << next.lastFailure();
+}
+
+} // namespace

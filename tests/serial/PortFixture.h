@@ -1,0 +1,45 @@
+#pragma once
+
+#include "EventPumping.h"
+#include "PtyPeer.h"
+#include "QtPrinting.h"
+#include "serial/HostSerialPort.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// A pseudo-terminal peer behind COM1: XDG_CONFIG_HOME points at a temporary directory whose
+// tolvane/com1 links to the peer's slave.
+class PortFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_config.isValid());
+        ASSERT_TRUE(m_peer.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        ASSERT_TRUE(QDir().mkpath(m_config.path() + "/tolvane"));
+        linkCom(1, m_peer.slavePath());
+        QObject::connect(&m_port, &HostSerialPort::stateChanged, [this] { ++m_stateChanges; });
+    }
+
+    void linkCom(int n, const QString &target)
+    {
+        ASSERT_TRUE(QFile::link(target, m_config.path() + "/tolvane/com" + QString::number(n)));
+    }
+
+    // The caller's usual steps before a send.
+    static bool openCom(HostSerialPort &port, int n, const QString &settings = "9600,N,8,1")
+    {
+        return port.setPortNumber(std::int16_t(n)) && port.setSettings(settings) &&
+               port.setReadLength(0) && port.setOpen(true);
+    }
+
+    QTemporaryDir m_config;
+    PtyPeer m_peer;
+    HostSerialPort m_port;
+    int m_stateChanges = 0;
+};

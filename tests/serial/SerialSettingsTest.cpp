@@ -1,0 +1,72 @@
+#include "serial/SerialSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct GoodLine
+{
+    const char *text;
+    qint32 baudRate;
+    QSerialPort::Parity parity;
+    QSerialPort::DataBits dataBits;
+    QSerialPort::StopBits stopBits;
+};
+
+TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
+{
+    const GoodLine lines[] = {
+        {"9600,N,8,1", 9600, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
+        {"19200,e,7,2", 19200, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::TwoStop},
+        {"115200,O,8,1", 115200, QSerialPort::OddParity, QSerialPort::Data8, QSerialPort::OneStop},
+        {"300,M,7,1", 300, QSerialPort::MarkParity, QSerialPort::Data7, QSerialPort::OneStop},
+        {"1200,s,6,2", 1200, QSerialPort::SpaceParity, QSerialPort::Data6, QSerialPort::TwoStop},
+        {"110,N,5,1.5", 110, QSerialPort::NoParity, QSerialPort::Data5,
+         QSerialPort::OneAndHalfStop},
+        {" 250000 , N , 8 , 1 ", 250000, QSerialPort::NoParity, QSerialPort::Data8,
+         QSerialPort::OneStop},
+        {"2147483647,N,8,1", 2147483647, QSerialPort::NoParity, QSerialPort::Data8,
+         QSerialPort::OneStop},
+    };
+    for (const GoodLine &line : lines) {
+        SCOPED_TRACE(line.text);
+        const auto settings = SerialSettings::parse(QString::fromLatin1(line.text));
+        ASSERT_TRUE(settings.has_value());
+        EXPECT_EQ(settings->baudRate, line.baudRate);
+        EXPECT_EQ(settings->parity, line.parity);
+        EXPECT_EQ(settings->dataBits, line.dataBits);
+        EXPECT_EQ(settings->stopBits, line.stopBits);
+    }
+}
+
+TEST(SerialSettingsParse, RejectsJunk)
+{
+    const char *lines[] = {
+        "",
+        "9600",
+        "9600,N,8",
+        "9600,N,8,1,1",
+        "9600;N;8;1",
+        "0,N,8,1",
+        "-9600,N,8,1",
+        "+9600,N,8,1",
+        "9600.5,N,8,1",
+        "96OO,N,8,1",
+        ",N,8,1",
+        "2147483648,N,8,1",
+        "9600,X,8,1",
+        "9600,NE,8,1",
+        "9600,,8,1",
+        "9600,N,4,1",
+        "9600,N,9,1",
+        "9600,N,8,0",
+        "9600,N,8,3",
+        "9600,N,8,1.0",
+        "9600,N,8,1.5",
+        "9600,N,7,1.5",
+    };
+    for (const char *line : lines)
+        EXPECT_FALSE(SerialSettings::parse(QString::fromLatin1(line)).has_value()) << line;
+}
+
+} // namespace
