@@ -1,0 +1,8 @@
+#pragma once
+
+class HostSerialPort;
+class MainWindow;
+
+// Ties the window to the host's serial port: the tooltips that say which device a COM number
+// is and why an open failed, and the shutdown that releases the port and ends the process.
+void wireHostPort(MainWindow &window, HostSerialPort &port);
