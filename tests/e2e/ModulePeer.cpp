@@ -1,0 +1,77 @@
+#include "ModulePeer.h"
+
+#include <termios.h>
+
+namespace {
+
+int baudOf(speed_t speed)
+{
+    switch (speed) {
+    case B300: return 300;
+    case B600: return 600;
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return -1;
+    }
+}
+
+} // namespace
+
+ModulePeer::ModulePeer(Responder responder)
+    : m_responder(std::move(responder))
+    , m_thread([this] { serve(); })
+{
+}
+
+ModulePeer::~ModulePeer()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+int ModulePeer::lineBaud() const
+{
+    const termios attributes = m_pty.attributes();
+    return baudOf(cfgetospeed(&attributes));
+}
+
+QList<ModulePeer::Received> ModulePeer::received() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+void ModulePeer::hangUp()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    m_pty.hangUp();
+}
+
+void ModulePeer::serve()
+{
+    QByteArray pending;
+    while (!m_stop) {
+        pending += m_pty.receive(1, 20);
+        qsizetype cr;
+        while ((cr = pending.indexOf('\r')) >= 0) {
+            const QByteArray command = pending.left(cr);
+            pending.remove(0, cr + 1);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_received.append({command, lineBaud()});
+            }
+            const QByteArray reply = m_responder ? m_responder(command) : QByteArray();
+            if (!reply.isEmpty())
+                m_pty.send(reply);
+        }
+    }
+}
