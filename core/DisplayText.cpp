@@ -1,5 +1,24 @@
 #include "core/DisplayText.h"
 
+#include <array>
+
+namespace {
+
+// ASCII names, so the stand-ins show in any font.
+constexpr std::array<const char *, 32> controlNames{
+    "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "HT",  "LF",
+    "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+    "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+
+void appendStandIn(QString &out, const QString &name)
+{
+    out += u'<';
+    out += name;
+    out += u'>';
+}
+
+} // namespace
+
 QString displayText(const QString &exact)
 {
     QString out;
@@ -11,14 +30,12 @@ QString displayText(const QString &exact)
             out += u'\n';
             ++i;
         } else if (c < 0x20) {
-            out += QChar(char16_t(0x2400 + c)); // control pictures: U+2400 is NUL
+            appendStandIn(out, QString::fromLatin1(controlNames[c]));
         } else if (c == 0x7F) {
-            out += QChar(char16_t(0x2421));
+            appendStandIn(out, QStringLiteral("DEL"));
         } else if ((c >= 0x80 && c <= 0xA0) || c == 0xAD) {
             // C1 controls draw as nothing; no-break space and soft hyphen pass for others.
-            out += u'<';
-            out += QString::number(c, 16).toUpper();
-            out += u'>';
+            appendStandIn(out, QString::number(c, 16).toUpper());
         } else {
             out += QChar(c);
         }

@@ -26,10 +26,10 @@ TEST(DisplayText, EveryByteShowsVisiblyAndDistinctly)
     }
 }
 
-TEST(DisplayText, CrLfBreaksTheLineAndALoneCrShowsAsItsSymbol)
+TEST(DisplayText, CrLfBreaksTheLineAndALoneCrShowsAsItsName)
 {
-    EXPECT_EQ(displayText(QStringLiteral(">+05.123\r\r\n")), QStringLiteral(">+05.123\u240D\n"));
-    EXPECT_EQ(displayText(QStringLiteral("a\n\rb")), QStringLiteral("a\u240A\u240Db"));
+    EXPECT_EQ(displayText(QStringLiteral(">+05.123\r\r\n")), QStringLiteral(">+05.123<CR>\n"));
+    EXPECT_EQ(displayText(QStringLiteral("a\n\rb\x1B\x7F")), QStringLiteral("a<LF><CR>b<ESC><DEL>"));
     EXPECT_EQ(displayText(QStringLiteral("\xA0\x85 z")), QStringLiteral("<A0><85> z"));
     EXPECT_EQ(displayText(QStringLiteral("设置")), QStringLiteral("设置"));
 }
