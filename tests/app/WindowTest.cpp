@@ -231,6 +231,29 @@ private slots:
         QCOMPARE(find<QPlainTextEdit>("RichTextBox1")->toPlainText() ,
                  displayText(exact));
     }
+
+    // Save to file through the window's own button, with the dialog and the message answered.
+    void saveToFileWritesTheExactLogAndReportsAFailure()
+    {
+        QTemporaryDir dir;
+        QString answer = dir.filePath(QStringLiteral("bench.txt"));
+        QStringList messages;
+        program->operations().setSaveDialog([&](const QString &) { return std::optional(answer); });
+        program->operations().setMessageBox([&](const QString &m) { messages << m; });
+        port->arrive.clear();
+        port->arrive[1] = QByteArray(">1\r\x85");
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>("Command8"), Qt::LeftButton);
+        QFile saved(answer);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), (program->log().text() + QStringLiteral("\r\n")).toUtf8());
+        QVERIFY(messages.isEmpty());
+
+        answer = dir.filePath(QStringLiteral("missing/bench.txt"));
+        QTest::mouseClick(find<QPushButton>("Command8"), Qt::LeftButton);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.first().contains(answer));
+    }
 };
 
 QTEST_MAIN(WindowTest)
