@@ -1,20 +1,10 @@
 // The real window and the host's serial layer, talking over pseudo-terminals to a module peer.
+#include "HostTool.h"
 #include "ModulePeer.h"
 
-#include "app/HostWiring.h"
-#include "app/LampWidget.h"
-#include "app/Program.h"
 #include "core/DisplayText.h"
-#include "serial/HostSerialPort.h"
 
-#include <QComboBox>
-#include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <memory>
 
@@ -30,72 +20,48 @@ class LineTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> config;
     std::unique_ptr<ModulePeer> peer;
-    std::unique_ptr<HostSerialPort> port;
-    std::unique_ptr<Program> program;
+    std::unique_ptr<HostTool> tool;
 
-    void bind(int com, const QString &device)
-    {
-        const QString link = config->filePath(QStringLiteral("tolvane/com%1").arg(com));
-        QFile::remove(link);
-        QVERIFY(QFile::link(device, link));
-    }
     template<typename T>
-    T *find(const char *name)
-    {
-        return qobject_cast<T *>(program->window().control(QString::fromLatin1(name)));
-    }
-    void click(const char *button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
-    void pick(const char *list, const QString &entry)
-    {
-        auto *box = find<QComboBox>(list);
-        const int index = box->findText(entry);
-        QVERIFY(index >= 0);
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
-    QColor lamp() { return find<LampWidget>("Shape1")->fillColor(); }
-    QString response() { return find<QPlainTextEdit>("Text1")->toPlainText(); }
-    void pressEnter() { QTest::keyClick(find<QLineEdit>("Text2"), Qt::Key_Return); }
+    T *find(const char *name) { return tool->find<T>(name); }
+    void click(const char *button) { tool->click(button); }
+    void pick(const char *list, const QString &entry) { QVERIFY(tool->pick(list, entry)); }
+    QColor lamp() { return tool->lamp(); }
+    QString response() { return tool->response(); }
+    void pressEnter() { tool->pressEnter(); }
 
 private slots:
     void init()
     {
-        config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config->path()));
-        QVERIFY(QDir(config->path()).mkpath(QStringLiteral("tolvane")));
         peer = std::make_unique<ModulePeer>([](const QByteArray &command) {
             return command == "#01" ? QByteArrayLiteral(">+05.123\r") : QByteArrayLiteral("?01\r");
         });
-        bind(1, peer->slavePath());
-        port = std::make_unique<HostSerialPort>();
-        program = std::make_unique<Program>(*port);
-        wireHostPort(program->window(), *port);
-        program->window().setCloseHandler(nullptr); // closing would end the test process
-        program->window().show();
+        tool = std::make_unique<HostTool>();
+        QVERIFY(tool->bind(1, peer->slavePath()));
     }
     void cleanup()
     {
-        program.reset();
-        port.reset();
+        tool.reset();
         peer.reset();
-        config.reset();
     }
 
     void openSendAndTheReplyReachesTheResponseBoxAndTheLog()
     {
+        // The tooltips are read afresh when the list opens: COM1 was bound after start-up.
+        find<QComboBox>("Combo1")->showPopup();
+        find<QComboBox>("Combo1")->hidePopup();
         const QString tip = find<QComboBox>("Combo1")->itemData(0, Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("COM1 -> ") + peer->slavePath()), qPrintable(tip));
         click("Command1");
         QCOMPARE(lamp(), Green);
-        QVERIFY(find<LampWidget>("Shape1")->toolTip().contains(peer->slavePath()));
+        QVERIFY(tool->lampToolTip().contains(peer->slavePath()));
         pressEnter();
         QCOMPARE(peer->received().size(), 1);
         QCOMPARE(peer->received().first().command, QByteArrayLiteral("#01"));
         QCOMPARE(peer->received().first().baud, 9600);
         QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
-        const QString log = program->log().text();
+        const QString log = tool->program.log().text();
         QVERIFY(log.endsWith(QStringLiteral("   Command:#01   Response:>+05.123\r\r\n")));
         QCOMPARE(find<QPlainTextEdit>("RichTextBox1")->toPlainText(), displayText(log));
     }
@@ -126,16 +92,16 @@ private slots:
 
     void openOnAMissingDeviceStaysGreyAndSendLogsAnEmptyReply()
     {
-        bind(2, config->filePath(QStringLiteral("no-such-device")));
+        QVERIFY(tool->bind(2, tool->config.filePath(QStringLiteral("no-such-device"))));
         pick("Combo1", QStringLiteral("COM2"));
         click("Command1");
         QCOMPARE(lamp(), Grey);
-        QVERIFY2(find<LampWidget>("Shape1")->toolTip().contains(QStringLiteral("no such device")),
-                 qPrintable(find<LampWidget>("Shape1")->toolTip()));
+        QVERIFY2(tool->lampToolTip().contains(QStringLiteral("no such device")),
+                 qPrintable(tool->lampToolTip()));
         pressEnter();
         QCOMPARE(lamp(), Grey);
         QVERIFY(response().isEmpty());
-        QVERIFY(program->log().text().endsWith(QStringLiteral("   Command:#01   Response:\r\n")));
+        QVERIFY(tool->program.log().text().endsWith(QStringLiteral("   Command:#01   Response:\r\n")));
         QVERIFY(peer->received().isEmpty());
     }
 
@@ -147,8 +113,8 @@ private slots:
         QCOMPARE(holder.readLine().trimmed(), QByteArrayLiteral("open"));
         click("Command1");
         QCOMPARE(lamp(), Grey);
-        QVERIFY2(find<LampWidget>("Shape1")->toolTip().contains(QStringLiteral("in use")),
-                 qPrintable(find<LampWidget>("Shape1")->toolTip()));
+        QVERIFY2(tool->lampToolTip().contains(QStringLiteral("in use")),
+                 qPrintable(tool->lampToolTip()));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));
         click("Command1");
@@ -160,16 +126,16 @@ private slots:
         click("Command1");
         click("Command2");
         QCOMPARE(lamp(), Grey);
-        QVERIFY(!port->isOpen());
+        QVERIFY(!tool->port.isOpen());
         click("Command2");
         QCOMPARE(lamp(), Grey);
 
         click("Command1");
-        QVERIFY(port->isOpen());
+        QVERIFY(tool->port.isOpen());
         pick("Combo1", QStringLiteral("COM1")); // the same entry again still closes
         QCOMPARE(lamp(), Grey);
-        QVERIFY(!port->isOpen());
-        QCOMPARE(program->state().PortNumber, 1);
+        QVERIFY(!tool->port.isOpen());
+        QCOMPARE(tool->program.state().PortNumber, 1);
         // Released for real: another program can have it now.
         QProcess holder;
         holder.start(QStringLiteral(PORT_HOLDER), {QStringLiteral("1")});
@@ -185,7 +151,7 @@ private slots:
         click("Command1");
         click("Command1");
         QCOMPARE(lamp(), Green);
-        QVERIFY(port->isOpen());
+        QVERIFY(tool->port.isOpen());
         pressEnter();
         QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
     }
@@ -196,14 +162,14 @@ private slots:
     {
         peer.reset();
         peer = std::make_unique<ModulePeer>(nullptr);
-        bind(1, peer->slavePath());
+        QVERIFY(tool->bind(1, peer->slavePath()));
         click("Command1");
         QTimer::singleShot(50, [this] { peer->hangUp(); });
         pressEnter();
         QVERIFY(response().isEmpty());
-        QVERIFY(!port->isOpen());
-        QVERIFY2(find<LampWidget>("Shape1")->toolTip().contains(QStringLiteral("went away")),
-                 qPrintable(find<LampWidget>("Shape1")->toolTip()));
+        QVERIFY(!tool->port.isOpen());
+        QVERIFY2(tool->lampToolTip().contains(QStringLiteral("went away")),
+                 qPrintable(tool->lampToolTip()));
     }
 
     // Continue send repeats the command until Stop; a Stop inside a reply wait lets that cycle
@@ -215,7 +181,7 @@ private slots:
         click("Command6"); // returns when the run ends
         const int sent = int(peer->received().size());
         QVERIFY2(sent >= 3, qPrintable(QString::number(sent)));
-        QCOMPARE(int(program->log().entryCount()), sent);
+        QCOMPARE(int(tool->program.log().entryCount()), sent);
         QTest::qWait(400);
         QCOMPARE(int(peer->received().size()), sent);
     }
@@ -226,7 +192,7 @@ private slots:
         QTimer::singleShot(100, [this] { click("Command7"); });
         click("Command6");
         QCOMPARE(int(peer->received().size()), 1);
-        QCOMPARE(int(program->log().entryCount()), 1);
+        QCOMPARE(int(tool->program.log().entryCount()), 1);
         QTest::qWait(400);
         QCOMPARE(int(peer->received().size()), 1);
     }

@@ -1,20 +1,11 @@
 // The tool against the simulated module: what the configuration frames and repeat sending do to
 // a module, seen through the tool's own response box and log.
+#include "HostTool.h"
 #include "SimProcess.h"
 
-#include "app/HostWiring.h"
-#include "app/Program.h"
 #include "core/DisplayText.h"
-#include "serial/HostSerialPort.h"
 
-#include <QComboBox>
-#include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <csignal>
 #include <memory>
@@ -24,33 +15,21 @@ class SimulatedModuleTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> config;
+    std::unique_ptr<HostTool> tool;
     std::unique_ptr<SimProcess> sim;
-    std::unique_ptr<HostSerialPort> port;
-    std::unique_ptr<Program> program;
 
     void startSim(std::vector<std::string> args)
     {
-        sim = std::make_unique<SimProcess>(QFile::encodeName(config->path()).toStdString(),
+        sim = std::make_unique<SimProcess>(QFile::encodeName(tool->configPath()).toStdString(),
                                            std::move(args));
         QVERIFY(sim->readBanner());
         pick("Combo1", QStringLiteral("COM%1").arg(sim->com()));
         click("Command1");
     }
     template<typename T>
-    T *find(const char *name)
-    {
-        return qobject_cast<T *>(program->window().control(QString::fromLatin1(name)));
-    }
-    void click(const char *button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
-    void pick(const char *list, const QString &entry)
-    {
-        auto *box = find<QComboBox>(list);
-        const int index = box->findText(entry);
-        QVERIFY2(index >= 0, qPrintable(entry));
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
+    T *find(const char *name) { return tool->find<T>(name); }
+    void click(const char *button) { tool->click(button); }
+    void pick(const char *list, const QString &entry) { QVERIFY2(tool->pick(list, entry), qPrintable(entry)); }
     // Sends a typed command and gives the exact reply as the log recorded it.
     QString send(const QString &command)
     {
@@ -60,7 +39,7 @@ private:
     }
     QString lastReply()
     {
-        const QString log = program->log().text();
+        const QString log = tool->program.log().text();
         const QString top = log.left(log.indexOf(QStringLiteral("\r\n"), 0) + 2);
         const qsizetype at = top.indexOf(QStringLiteral("   Response:"));
         const QString reply = top.mid(at + 12).chopped(2);
@@ -76,23 +55,13 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        config = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config->path()));
-        port = std::make_unique<HostSerialPort>();
-        program = std::make_unique<Program>(*port);
-        wireHostPort(program->window(), *port);
-        program->window().setCloseHandler(nullptr);
-    }
+    void init() { tool = std::make_unique<HostTool>(); }
     void cleanup()
     {
-        program.reset();
-        port.reset();
+        tool.reset();
         if (sim)
             QCOMPARE(sim->stopWith(SIGTERM), 0);
         sim.reset();
-        config.reset();
     }
 
     void readsFromTheDefaultAddress()
@@ -169,7 +138,7 @@ private slots:
         QTimer::singleShot(1500, [this] { click("Command7"); });
         click("Command6");
         const QStringList entries =
-            program->log().text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+            tool->program.log().text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QVERIFY(entries.size() >= 3);
         QSet<QString> readings;
         for (const QString &entry : entries) {
