@@ -5,8 +5,18 @@
 // The window's 35 controls, in creation order, as one table: the window is built by a loop over
 // it and the widget tests check the window against it. Geometry is in twips (1/1440 inch),
 // relative to the container; at 96 dpi a twip is 1/15 pixel and every value divides exactly.
-enum class ControlKind { Button, Label, Frame, TextBox, MultiLineTextBox, List, LogView, Lamp,
-                         SerialComponent, FileDialogComponent };
+enum class ControlKind {
+    Button,
+    Label,
+    Frame,
+    TextBox,
+    MultiLineTextBox,
+    List,
+    LogView,
+    Lamp,
+    SerialComponent,
+    FileDialogComponent
+};
 
 struct ControlRow
 {

@@ -69,8 +69,8 @@ QWidget *makeControl(const ControlRow &row, QWidget *parent)
         auto *button = new QPushButton(parent);
         button->setAutoDefault(false);
         button->setAccessibleName(caption);
-        button->setText(buttonLabel(caption, QFontMetrics(windowFont()),
-                                    row.width / TwipsPerPixel));
+        button->setText(
+            buttonLabel(caption, QFontMetrics(windowFont()), row.width / TwipsPerPixel));
         return button;
     }
     case ControlKind::Label: {
@@ -179,14 +179,12 @@ void MainWindow::wire(Operations &operations)
 {
     auto onClick = [&](const char *name, void (Operations::*operation)()) {
         auto *button = qobject_cast<QPushButton *>(m_controls.value(QString::fromLatin1(name)));
-        connect(button, &QPushButton::clicked, this, [&operations, operation] {
-            (operations.*operation)();
-        });
+        connect(button, &QPushButton::clicked, this,
+                [&operations, operation] { (operations.*operation)(); });
     };
     auto onPick = [&](List which, void (Operations::*operation)()) {
-        connect(list(which), &QComboBox::activated, this, [&operations, operation] {
-            (operations.*operation)();
-        });
+        connect(list(which), &QComboBox::activated, this,
+                [&operations, operation] { (operations.*operation)(); });
     };
     onPick(List::Com, &Operations::SelectPort);
     onClick("Command1", &Operations::OpenPort);
@@ -262,9 +260,15 @@ void MainWindow::fillList(List which, const QStringList &entries, const QString 
         refreshComToolTips();
 }
 
-QString MainWindow::commandText() const { return lineEdit("Text2")->text(); }
+QString MainWindow::commandText() const
+{
+    return lineEdit("Text2")->text();
+}
 
-void MainWindow::setCommandText(const QString &text) { lineEdit("Text2")->setText(text); }
+void MainWindow::setCommandText(const QString &text)
+{
+    lineEdit("Text2")->setText(text);
+}
 
 void MainWindow::setSentCommandText(const QString &text)
 {
@@ -276,9 +280,15 @@ void MainWindow::setResponseText(const QString &text)
     textArea("Text1")->setPlainText(displayText(text));
 }
 
-QString MainWindow::addressText() const { return lineEdit("Text4")->text(); }
+QString MainWindow::addressText() const
+{
+    return lineEdit("Text4")->text();
+}
 
-QString MainWindow::intervalText() const { return lineEdit("Text5")->text(); }
+QString MainWindow::intervalText() const
+{
+    return lineEdit("Text5")->text();
+}
 
 void MainWindow::setLampColor(LampColor color)
 {

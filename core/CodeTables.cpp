@@ -18,9 +18,8 @@ const std::array<Row, 10> baudRows{{{u"300", "01"},
                                     {u"57600", "09"},
                                     {u"115200", "0A"}}};
 
-const std::array<Row, 3> formatRows{{{u"工程单位", "00"},
-                                     {u"满刻度的百分比", "01"},
-                                     {u"16进制的补码", "02"}}};
+const std::array<Row, 3> formatRows{
+    {{u"工程单位", "00"}, {u"满刻度的百分比", "01"}, {u"16进制的补码", "02"}}};
 
 const std::array<Row, 2> protocolRows{{{u"字符通讯协议", "0"}, {u"MODBUS RTU", "1"}}};
 
@@ -54,9 +53,18 @@ QStringList comEntries()
     return entries;
 }
 
-QStringList baudRateEntries() { return entriesOf(baudRows); }
-QStringList formatEntries() { return entriesOf(formatRows); }
-QStringList protocolEntries() { return entriesOf(protocolRows); }
+QStringList baudRateEntries()
+{
+    return entriesOf(baudRows);
+}
+QStringList formatEntries()
+{
+    return entriesOf(formatRows);
+}
+QStringList protocolEntries()
+{
+    return entriesOf(protocolRows);
+}
 
 std::int16_t portNumberFor(const QString &comText)
 {
@@ -67,8 +75,14 @@ std::int16_t portNumberFor(const QString &comText)
     return 1;
 }
 
-QString baudCodeFor(const QString &baudText) { return codeFor(baudRows, baudText, "06"); }
-QString formatCodeFor(const QString &formatText) { return codeFor(formatRows, formatText, "00"); }
+QString baudCodeFor(const QString &baudText)
+{
+    return codeFor(baudRows, baudText, "06");
+}
+QString formatCodeFor(const QString &formatText)
+{
+    return codeFor(formatRows, formatText, "00");
+}
 QString protocolCodeFor(const QString &protocolText)
 {
     return codeFor(protocolRows, protocolText, "0");

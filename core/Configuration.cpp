@@ -22,8 +22,8 @@ void Operations::SelectProtocolCode()
 void Operations::SetConfiguration()
 {
     // The address goes in exactly as typed: the module, not the tool, judges it.
-    m_window.setCommandText(QStringLiteral("%00") + m_window.addressText() + QStringLiteral("00")
-                            + m_state.BaudCode + m_state.FormatCode);
+    m_window.setCommandText(QStringLiteral("%00") + m_window.addressText() + QStringLiteral("00") +
+                            m_state.BaudCode + m_state.FormatCode);
     SendCommand();
 }
 

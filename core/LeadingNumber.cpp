@@ -8,7 +8,10 @@
 
 namespace {
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 qsizetype skipDigits(const QString &text, qsizetype i)
 {
@@ -54,7 +57,8 @@ double leadingNumber(const QString &text)
     if (number.startsWith('+'))
         number.remove(0, 1);
     double value = 0;
-    const auto [end, error] = std::from_chars(number.constData(), number.constData() + number.size(), value);
+    const auto [end, error] =
+        std::from_chars(number.constData(), number.constData() + number.size(), value);
     const bool whole = error == std::errc() && end == number.constData() + number.size();
     return whole && std::isfinite(value) ? value : 0;
 }

@@ -64,9 +64,11 @@ mode_t newFileMode()
 // once everything is written and synced.
 QString writeAndReplace(const QByteArray &path, const QByteArray &bytes)
 {
-    struct stat existing{};
-    const mode_t mode = ::stat(path.constData(), &existing) == 0 ? existing.st_mode & 07777
-                                                                 : newFileMode();
+    struct stat existing
+    {
+    };
+    const mode_t mode =
+        ::stat(path.constData(), &existing) == 0 ? existing.st_mode & 07777 : newFileMode();
     QByteArray temporary = path + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -96,7 +98,9 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
     const QFileInfo info(path);
     const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : path;
     const QByteArray native = QFile::encodeName(target);
-    struct stat status{};
+    struct stat status
+    {
+    };
     return isSpecialFile(native, status) ? writeInPlace(native, bytes)
-                                       : writeAndReplace(native, bytes);
+                                         : writeAndReplace(native, bytes);
 }

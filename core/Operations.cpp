@@ -4,15 +4,14 @@
 #include "core/FormState.h"
 #include "core/WindowControls.h"
 
-Operations::Operations(FormState &state, WindowControls &window, SerialPort &port,
-                       EventPump &pump, LogModel &log)
+Operations::Operations(FormState &state, WindowControls &window, SerialPort &port, EventPump &pump,
+                       LogModel &log)
     : m_state(state)
     , m_window(window)
     , m_port(port)
     , m_pump(pump)
     , m_log(log)
-{
-}
+{}
 
 void Operations::StartUp()
 {

@@ -24,8 +24,8 @@ void Operations::SendCommand()
 
     ResumeNext steps;
     steps(m_port.setPortNumber(m_state.PortNumber));
-    steps(m_port.setSettings(m_window.listText(WindowControls::List::LinkBaud)
-                             + QStringLiteral(",N,8,1")));
+    steps(m_port.setSettings(m_window.listText(WindowControls::List::LinkBaud) +
+                             QStringLiteral(",N,8,1")));
     steps(m_port.setReadLength(0));
     steps(m_port.setOpen(true));
     steps(m_port.discardOutput());
@@ -55,9 +55,9 @@ void Operations::SendCommand()
     m_window.setResponseText(response);
 
     // The entry names the command this call put on the line, whatever the box says now.
-    const QString entry = generalDateTime(m_clock()) + QStringLiteral("   Command:")
-                          + fromLineBytes(line) + QStringLiteral("   Response:") + response
-                          + QStringLiteral("\r\n");
+    const QString entry = generalDateTime(m_clock()) + QStringLiteral("   Command:") +
+                          fromLineBytes(line) + QStringLiteral("   Response:") + response +
+                          QStringLiteral("\r\n");
     m_log.prepend(entry);
     m_window.showLogEntryOnTop(entry);
 }

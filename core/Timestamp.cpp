@@ -22,6 +22,6 @@ QString timeWithSeconds(const QLocale &locale)
 QString generalDateTime(const QDateTime &moment)
 {
     const QLocale locale = QLocale::system();
-    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-           + locale.toString(moment.time(), timeWithSeconds(locale));
+    return locale.toString(moment.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(moment.time(), timeWithSeconds(locale));
 }

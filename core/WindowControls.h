@@ -10,22 +10,27 @@
 class WindowControls
 {
 public:
-    enum class List { Com /* Combo1 */, ModuleBaud /* Combo2 */, Format /* Combo3 */,
-                      Protocol /* Combo4 */, LinkBaud /* Combo5 */ };
+    enum class List {
+        Com /* Combo1 */,
+        ModuleBaud /* Combo2 */,
+        Format /* Combo3 */,
+        Protocol /* Combo4 */,
+        LinkBaud /* Combo5 */
+    };
 
     virtual ~WindowControls() = default;
 
     virtual QString listText(List list) const = 0;
     virtual void fillList(List list, const QStringList &entries, const QString &shown) = 0;
 
-    virtual QString commandText() const = 0;                   // Text2
-    virtual void setCommandText(const QString &text) = 0;      // Text2
-    virtual void setSentCommandText(const QString &text) = 0;  // Text3
-    virtual void setResponseText(const QString &text) = 0;     // Text1
-    virtual QString addressText() const = 0;                   // Text4
-    virtual QString intervalText() const = 0;                  // Text5
+    virtual QString commandText() const = 0;                  // Text2
+    virtual void setCommandText(const QString &text) = 0;     // Text2
+    virtual void setSentCommandText(const QString &text) = 0; // Text3
+    virtual void setResponseText(const QString &text) = 0;    // Text1
+    virtual QString addressText() const = 0;                  // Text4
+    virtual QString intervalText() const = 0;                 // Text5
 
-    virtual void setLampColor(LampColor color) = 0;            // Shape1
+    virtual void setLampColor(LampColor color) = 0; // Shape1
 
     // RichTextBox1 mirrors the log: it is told of each new entry, which goes on top.
     virtual void showLogEntryOnTop(const QString &entry) = 0;

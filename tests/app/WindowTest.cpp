@@ -66,8 +66,8 @@ private slots:
         int visual = 0;
         for (const ControlRow &row : controlTable) {
             QWidget *widget = window().control(QString::fromLatin1(row.name));
-            if (row.kind == ControlKind::SerialComponent
-                || row.kind == ControlKind::FileDialogComponent) {
+            if (row.kind == ControlKind::SerialComponent ||
+                row.kind == ControlKind::FileDialogComponent) {
                 QVERIFY(!widget);
                 continue;
             }
@@ -110,7 +110,8 @@ private slots:
             QCOMPARE(font.pointSize(), 15);
             QVERIFY(font.bold() && !font.italic() && !font.underline() && !font.strikeOut());
         }
-        QVERIFY(QFontInfo(find<QWidget>("Command3")->font()).family() != QStringLiteral("Times New Roman"));
+        QVERIFY(QFontInfo(find<QWidget>("Command3")->font()).family() !=
+                QStringLiteral("Times New Roman"));
     }
 
     void startUpState()
@@ -123,9 +124,11 @@ private slots:
         QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("刚输入的命令"));
         QCOMPARE(find<QLineEdit>("Text4")->text(), QStringLiteral("01"));
         QCOMPARE(find<QLineEdit>("Text5")->text(), QStringLiteral("100"));
-        const std::pair<const char *, const char16_t *> shown[] = {
-            {"Combo1", u"COM1"}, {"Combo2", u"9600"}, {"Combo3", u"工程单位"},
-            {"Combo4", u"字符通讯协议"}, {"Combo5", u"9600"}};
+        const std::pair<const char *, const char16_t *> shown[] = {{"Combo1", u"COM1"},
+                                                                   {"Combo2", u"9600"},
+                                                                   {"Combo3", u"工程单位"},
+                                                                   {"Combo4", u"字符通讯协议"},
+                                                                   {"Combo5", u"9600"}};
         for (const auto &[name, text] : shown) {
             QCOMPARE(find<QComboBox>(name)->currentText(), QString::fromUtf16(text));
             QVERIFY(!find<QComboBox>(name)->isEditable());
@@ -138,10 +141,10 @@ private slots:
 
     void tabWalksTheControlsInTabIndexOrder()
     {
-        const QStringList expected{"Command1", "Command2", "Command3", "Text1",  "Text2",
-                                   "Text3",    "Combo1",   "Command4", "Command5", "Text4",
-                                   "Combo2",   "Combo3",   "Combo4",   "Command6", "Command7",
-                                   "Combo5",   "RichTextBox1", "Command8", "Text5", "Command1"};
+        const QStringList expected{"Command1", "Command2",     "Command3", "Text1",    "Text2",
+                                   "Text3",    "Combo1",       "Command4", "Command5", "Text4",
+                                   "Combo2",   "Combo3",       "Combo4",   "Command6", "Command7",
+                                   "Combo5",   "RichTextBox1", "Command8", "Text5",    "Command1"};
         window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window()));
         find<QWidget>("Command1")->setFocus();
@@ -228,8 +231,7 @@ private slots:
         const QString exact = program->log().text();
         QVERIFY(exact.indexOf(QStringLiteral("#02")) < exact.indexOf(QStringLiteral("#01")));
         QVERIFY(exact.contains(QString::fromLatin1(">\0\x85\xA0\r\r\n", 7)));
-        QCOMPARE(find<QPlainTextEdit>("RichTextBox1")->toPlainText() ,
-                 displayText(exact));
+        QCOMPARE(find<QPlainTextEdit>("RichTextBox1")->toPlainText(), displayText(exact));
     }
 
     // Save to file through the window's own button, with the dialog and the message answered.

@@ -70,7 +70,8 @@ TEST_F(ConfigurationTest, UnlistedTextsFallBack)
         ops.SelectBaudCode();
         ops.SelectFormatCode();
         ops.SelectProtocolCode();
-        EXPECT_EQ(state.*field, QString::fromLatin1(code)) << QString::fromUtf16(text).toStdString();
+        EXPECT_EQ(state.*field, QString::fromLatin1(code))
+            << QString::fromUtf16(text).toStdString();
     }
 }
 

@@ -23,8 +23,8 @@ protected:
     QString stamp() const { return generalDateTime(now); }
     QString entry(const QString &command, const QString &response) const
     {
-        return stamp() + QStringLiteral("   Command:") + command + QStringLiteral("   Response:")
-               + response + QStringLiteral("\r\n");
+        return stamp() + QStringLiteral("   Command:") + command + QStringLiteral("   Response:") +
+               response + QStringLiteral("\r\n");
     }
 
     FormState state;

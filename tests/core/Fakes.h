@@ -8,8 +8,8 @@
 #include <QSet>
 
 #include <functional>
-#include <ostream>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,11 +36,26 @@ public:
     {
         return step("setPortNumber", [&] { portNumber = n; });
     }
-    bool setSettings(const QString &s) override { return step("setSettings", [&] { settings = s; }); }
-    bool setReadLength(int) override { return step("setReadLength", [] {}); }
-    bool setOpen(bool o) override { return step("setOpen", [&] { open = o; }); }
-    bool discardOutput() override { return step("discardOutput", [] {}); }
-    bool discardInput() override { return step("discardInput", [] {}); }
+    bool setSettings(const QString &s) override
+    {
+        return step("setSettings", [&] { settings = s; });
+    }
+    bool setReadLength(int) override
+    {
+        return step("setReadLength", [] {});
+    }
+    bool setOpen(bool o) override
+    {
+        return step("setOpen", [&] { open = o; });
+    }
+    bool discardOutput() override
+    {
+        return step("discardOutput", [] {});
+    }
+    bool discardInput() override
+    {
+        return step("discardInput", [] {});
+    }
     bool write(const QByteArray &bytes) override
     {
         return step("write", [&] { written += bytes; });

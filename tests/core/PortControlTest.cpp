@@ -7,8 +7,8 @@ using PortControlTest = CoreTest;
 TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
 {
     const std::pair<QString, int> cases[] = {
-        {"COM1", 1},  {"COM7", 7},   {"COM10", 10}, {"COM20", 20}, {"COM21", 1},
-        {"com7", 1},  {" COM3", 1},  {"COM3 ", 1},  {"", 1},       {"COM0", 1},
+        {"COM1", 1}, {"COM7", 7},  {"COM10", 10}, {"COM20", 20}, {"COM21", 1},
+        {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},       {"COM0", 1},
     };
     for (const auto &[text, expected] : cases) {
         SCOPED_TRACE(text.toStdString());
@@ -40,8 +40,7 @@ TEST_F(PortControlTest, OpenPortAlwaysUses9600AndTheSelectedPort)
     EXPECT_EQ(port.portNumber, 4);
     EXPECT_TRUE(port.open);
     EXPECT_EQ(window.lamp, LampGreen);
-    const std::vector<QString> expected{"setPortNumber", "setSettings", "setReadLength",
-                                        "setOpen"};
+    const std::vector<QString> expected{"setPortNumber", "setSettings", "setReadLength", "setOpen"};
     EXPECT_EQ(port.calls, expected);
 }
 

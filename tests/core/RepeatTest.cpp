@@ -48,9 +48,13 @@ protected:
 TEST_F(RepeatTest, CountdownPassesFollowTheIntervalsLeadingNumber)
 {
     const std::pair<const char *, int> cases[] = {
-        {"100", 7},  {"0", 1},   {"-5", 1},     {"", 1},        {"letters", 1},
-        {"16", 2},   {"15.9", 1}, {"32", 3},    {"1e2", 7},     {"  -1.5e2xyz", 1},
-        {" +48ms", 4}, {".5e2", 4}, {"1e400", 1}, {"1e99999999999", 1},
+        {"100", 7},     {"0", 1},
+        {"-5", 1},      {"", 1},
+        {"letters", 1}, {"16", 2},
+        {"15.9", 1},    {"32", 3},
+        {"1e2", 7},     {"  -1.5e2xyz", 1},
+        {" +48ms", 4},  {".5e2", 4},
+        {"1e400", 1},   {"1e99999999999", 1},
     };
     for (const auto &[interval, passes] : cases) {
         SCOPED_TRACE(interval);
@@ -69,10 +73,16 @@ TEST_F(RepeatTest, CountdownPassesFollowTheIntervalsLeadingNumber)
 TEST(LeadingNumber, TakesTheNumberTheTextStartsWith)
 {
     const std::pair<const char *, double> cases[] = {
-        {"100", 100},     {"  -1.5e2xyz", -150}, {"+.5", 0.5},  {"1.", 1},     {"1e", 1},
-        {"1e+", 1},       {"2E3", 2000},         {"1.2.3", 1.2}, {"\t7", 7},   {"1,5", 1},
-        {".", 0},         {"-", 0},              {"", 0},        {"abc", 0},   {"0x10", 0},
-        {"inf", 0},       {"nan", 0},            {"1e400", 0},   {"-1e400", 0}, {"- 5", 0},
+        {"100", 100},  {"  -1.5e2xyz", -150},
+        {"+.5", 0.5},  {"1.", 1},
+        {"1e", 1},     {"1e+", 1},
+        {"2E3", 2000}, {"1.2.3", 1.2},
+        {"\t7", 7},    {"1,5", 1},
+        {".", 0},      {"-", 0},
+        {"", 0},       {"abc", 0},
+        {"0x10", 0},   {"inf", 0},
+        {"nan", 0},    {"1e400", 0},
+        {"-1e400", 0}, {"- 5", 0},
     };
     for (const auto &[text, value] : cases)
         EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(text)), value) << text;

@@ -52,8 +52,8 @@ TEST_F(SaveLogTest, FileHoldsTheExactLogThenCrLfInUtf8WithoutBom)
     dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
 
-    const QByteArray expected = (entry("??", "") + entry("$00P1", "?01\r\u0085\u00E9")
-                                 + entry("#01", ">+05.123\r") + QStringLiteral("\r\n"))
+    const QByteArray expected = (entry("??", "") + entry("$00P1", "?01\r\u0085\u00E9") +
+                                 entry("#01", ">+05.123\r") + QStringLiteral("\r\n"))
                                     .toUtf8();
     EXPECT_EQ(contents(pathOf("log.txt")), expected);
     EXPECT_FALSE(contents(pathOf("log.txt")).startsWith("\xEF\xBB\xBF"));
@@ -90,7 +90,9 @@ TEST_F(SaveLogTest, AFullDiskShowsTheReasonAndKeepsTheLog)
 {
     if (!QFileInfo::exists(QStringLiteral("/dev/full")))
         GTEST_SKIP() << "no /dev/full";
-    struct stat before{};
+    struct stat before
+    {
+    };
     ASSERT_EQ(::stat("/dev/full", &before), 0);
     send("#01", QByteArray(">1\r"));
     const QString logBefore = log.text();
@@ -103,7 +105,9 @@ TEST_F(SaveLogTest, AFullDiskShowsTheReasonAndKeepsTheLog)
         << messages.first().toStdString();
     EXPECT_EQ(log.text(), logBefore);
     // Still the device, never replaced by a plain file.
-    struct stat after{};
+    struct stat after
+    {
+    };
     ASSERT_EQ(::stat("/dev/full", &after), 0);
     EXPECT_TRUE(S_ISCHR(after.st_mode));
     EXPECT_EQ(after.st_rdev, before.st_rdev);
@@ -131,7 +135,9 @@ TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
         send("#01", QByteArray(">+05.123 a longer reply to grow the log\r"));
     const QString logBefore = log.text();
 
-    struct rlimit saved{};
+    struct rlimit saved
+    {
+    };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = saved;
@@ -179,7 +185,9 @@ TEST_F(SaveLogTest, AFifoIsWrittenInPlaceAndOneWithNoReaderFailsAtOnce)
     ::close(reader);
     EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
     EXPECT_EQ(messages.size(), 1);
-    struct stat info{};
+    struct stat info
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }

@@ -6,7 +6,10 @@ namespace {
 
 constexpr int PumpsPerPass = 4; // one pump, then a 1 ms pause that pumps three times
 
-int firstPumpOfPass(int pass) { return (pass - 1) * PumpsPerPass + 1; }
+int firstPumpOfPass(int pass)
+{
+    return (pass - 1) * PumpsPerPass + 1;
+}
 
 using SendCommandTest = CoreTest;
 
@@ -34,9 +37,8 @@ TEST_F(SendCommandTest, StepsRunInOrderWithTheLinkBaudListsRate)
     state.PortNumber = 7;
     port.arrive[1] = QByteArrayLiteral("!01\r");
     ops.SendCommand();
-    const std::vector<QString> expected{"setPortNumber", "setSettings", "setReadLength",
-                                        "setOpen",       "discardOutput", "discardInput",
-                                        "write",         "read"};
+    const std::vector<QString> expected{"setPortNumber", "setSettings",  "setReadLength", "setOpen",
+                                        "discardOutput", "discardInput", "write",         "read"};
     EXPECT_EQ(port.calls, expected);
     EXPECT_EQ(port.settings, QStringLiteral("19200,N,8,1"));
     EXPECT_EQ(port.portNumber, 7);

@@ -29,7 +29,8 @@ TEST(DisplayText, EveryByteShowsVisiblyAndDistinctly)
 TEST(DisplayText, CrLfBreaksTheLineAndALoneCrShowsAsItsName)
 {
     EXPECT_EQ(displayText(QStringLiteral(">+05.123\r\r\n")), QStringLiteral(">+05.123<CR>\n"));
-    EXPECT_EQ(displayText(QStringLiteral("a\n\rb\x1B\x7F")), QStringLiteral("a<LF><CR>b<ESC><DEL>"));
+    EXPECT_EQ(displayText(QStringLiteral("a\n\rb\x1B\x7F")),
+              QStringLiteral("a<LF><CR>b<ESC><DEL>"));
     EXPECT_EQ(displayText(QStringLiteral("\xA0\x85 z")), QStringLiteral("<A0><85> z"));
     EXPECT_EQ(displayText(QStringLiteral("设置")), QStringLiteral("设置"));
 }
@@ -52,8 +53,8 @@ TEST(Timestamp, ShortDateBlankTimeWithSecondsAndNoZone)
     EXPECT_TRUE(text.contains(QStringLiteral(":26:53"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("26"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("UTC"))) << text.toStdString();
-    EXPECT_TRUE(text.startsWith(QLocale::system().toString(moment.date(), QLocale::ShortFormat)
-                                + QLatin1Char(' ')));
+    EXPECT_TRUE(text.startsWith(QLocale::system().toString(moment.date(), QLocale::ShortFormat) +
+                                QLatin1Char(' ')));
 }
 
 } // namespace

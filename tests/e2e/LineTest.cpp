@@ -24,7 +24,10 @@ private:
     std::unique_ptr<HostTool> tool;
 
     template<typename T>
-    T *find(const char *name) { return tool->find<T>(name); }
+    T *find(const char *name)
+    {
+        return tool->find<T>(name);
+    }
     void click(const char *button) { tool->click(button); }
     void pick(const char *list, const QString &entry) { QVERIFY(tool->pick(list, entry)); }
     QColor lamp() { return tool->lamp(); }
@@ -101,7 +104,8 @@ private slots:
         pressEnter();
         QCOMPARE(lamp(), Grey);
         QVERIFY(response().isEmpty());
-        QVERIFY(tool->program.log().text().endsWith(QStringLiteral("   Command:#01   Response:\r\n")));
+        QVERIFY(
+            tool->program.log().text().endsWith(QStringLiteral("   Command:#01   Response:\r\n")));
         QVERIFY(peer->received().isEmpty());
     }
 

@@ -7,17 +7,28 @@ namespace {
 int baudOf(speed_t speed)
 {
     switch (speed) {
-    case B300: return 300;
-    case B600: return 600;
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    default: return -1;
+    case B300:
+        return 300;
+    case B600:
+        return 600;
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    default:
+        return -1;
     }
 }
 
@@ -26,8 +37,7 @@ int baudOf(speed_t speed)
 ModulePeer::ModulePeer(Responder responder)
     : m_responder(std::move(responder))
     , m_thread([this] { serve(); })
-{
-}
+{}
 
 ModulePeer::~ModulePeer()
 {

@@ -20,8 +20,7 @@ class CountingPort : public SerialPort
 public:
     explicit CountingPort(SerialPort &inner)
         : m_inner(inner)
-    {
-    }
+    {}
     int commands = 0;
 
     bool setPortNumber(std::int16_t n) override { return m_inner.setPortNumber(n); }

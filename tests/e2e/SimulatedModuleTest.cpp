@@ -27,9 +27,15 @@ private:
         click("Command1");
     }
     template<typename T>
-    T *find(const char *name) { return tool->find<T>(name); }
+    T *find(const char *name)
+    {
+        return tool->find<T>(name);
+    }
     void click(const char *button) { tool->click(button); }
-    void pick(const char *list, const QString &entry) { QVERIFY2(tool->pick(list, entry), qPrintable(entry)); }
+    void pick(const char *list, const QString &entry)
+    {
+        QVERIFY2(tool->pick(list, entry), qPrintable(entry));
+    }
     // Sends a typed command and gives the exact reply as the log recorded it.
     QString send(const QString &command)
     {
@@ -90,11 +96,13 @@ private slots:
         click("Command4");
         QCOMPARE(lastReply(), QStringLiteral("!01\r")); // same rate: no jumper needed
         QVERIFY(QRegularExpression(QStringLiteral("^>[0-9A-F]{4}\\r$"))
-                    .match(send(QStringLiteral("#01"))).hasMatch());
+                    .match(send(QStringLiteral("#01")))
+                    .hasMatch());
         pick("Combo3", QStringLiteral("满刻度的百分比"));
         click("Command4");
         QVERIFY(QRegularExpression(QStringLiteral("^>[+-]\\d{3}\\.\\d\\d\\r$"))
-                    .match(send(QStringLiteral("#01"))).hasMatch());
+                    .match(send(QStringLiteral("#01")))
+                    .hasMatch());
     }
 
     void aBaudRateChangeNeedsTheJumperAndThenTheLinkRate()
@@ -111,7 +119,7 @@ private slots:
         startSim({"--jumper"});
         pick("Combo2", QStringLiteral("19200"));
         click("Command4");
-        QCOMPARE(lastReply(), QStringLiteral("!01\r")); // acknowledged at the old rate
+        QCOMPARE(lastReply(), QStringLiteral("!01\r"));   // acknowledged at the old rate
         QCOMPARE(send(QStringLiteral("#01")), QString()); // the line is still at 9600
         pick("Combo5", QStringLiteral("19200"));
         QVERIFY(isEngineering(send(QStringLiteral("#01"))));
