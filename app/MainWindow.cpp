@@ -3,6 +3,8 @@
 #include "app/ControlTable.h"
 #include "app/LampWidget.h"
 #include "app/ListBox.h"
+#include "app/ResponseBox.h"
+#include "app/TextPane.h"
 #include "core/DisplayText.h"
 #include "core/Operations.h"
 
@@ -10,9 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextCursor>
 
 #include <algorithm>
 #include <vector>
@@ -53,14 +53,6 @@ QString buttonLabel(const QString &caption, const QFontMetrics &metrics, int wid
     return caption.left(slash + 1) + u'\n' + caption.mid(slash + 1);
 }
 
-QPlainTextEdit *makeTextArea(QWidget *parent)
-{
-    auto *area = new QPlainTextEdit(parent);
-    area->setUndoRedoEnabled(false); // a log that only grows must not keep an undo history
-    area->setTabChangesFocus(true);
-    return area;
-}
-
 QWidget *makeControl(const ControlRow &row, QWidget *parent)
 {
     const QString caption = QString::fromUtf16(row.caption);
@@ -86,16 +78,10 @@ QWidget *makeControl(const ControlRow &row, QWidget *parent)
         box->setCursorPosition(0);
         return box;
     }
-    case ControlKind::MultiLineTextBox: {
-        auto *box = makeTextArea(parent);
-        box->setReadOnly(row.readOnly);
-        return box;
-    }
-    case ControlKind::LogView: {
-        auto *log = makeTextArea(parent);
-        log->setBackgroundRole(QPalette::Base);
-        return log;
-    }
+    case ControlKind::MultiLineTextBox:
+        return new ResponseBox(parent); // read-only
+    case ControlKind::LogView:
+        return new TextPane(parent);
     case ControlKind::List:
         return new ListBox(parent);
     case ControlKind::Lamp:
@@ -107,27 +93,11 @@ QWidget *makeControl(const ControlRow &row, QWidget *parent)
     return nullptr;
 }
 
-const char *listName(WindowControls::List list)
-{
-    switch (list) {
-    case WindowControls::List::Com:
-        return "Combo1";
-    case WindowControls::List::ModuleBaud:
-        return "Combo2";
-    case WindowControls::List::Format:
-        return "Combo3";
-    case WindowControls::List::Protocol:
-        return "Combo4";
-    case WindowControls::List::LinkBaud:
-        return "Combo5";
-    }
-    return "";
-}
-
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
+MainWindow::MainWindow(const LogModel &log, QWidget *parent)
     : QWidget(parent)
+    , m_logRows(log)
 {
     setWindowTitle(QStringLiteral("Tolvane"));
     setFont(windowFont());
@@ -135,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     setFixedSize(ClientWidthTwips / TwipsPerPixel, ClientHeightTwips / TwipsPerPixel);
     buildControls();
     setTabOrder();
+    m_logView->setRows(&m_logRows);
     m_controls.value(QStringLiteral("Command1"))->setFocus();
 }
 
@@ -153,9 +124,38 @@ void MainWindow::buildControls()
         if (row.tabIndex < 0 || row.kind == ControlKind::Label || row.kind == ControlKind::Frame)
             widget->setFocusPolicy(Qt::NoFocus);
         m_controls.insert(widget->objectName(), widget);
+        keepTyped(row.name, widget);
     }
-    m_lamp = static_cast<LampWidget *>(m_controls.value(QStringLiteral("Shape1")));
     connect(list(List::Com), &ListBox::popupAboutToShow, this, &MainWindow::refreshComToolTips);
+}
+
+// The controls the operations reach, kept once with their types.
+void MainWindow::keepTyped(const char *name, QWidget *widget)
+{
+    const QLatin1String is(name);
+    const std::pair<const char *, List> lists[] = {{"Combo1", List::Com},
+                                                   {"Combo2", List::ModuleBaud},
+                                                   {"Combo3", List::Format},
+                                                   {"Combo4", List::Protocol},
+                                                   {"Combo5", List::LinkBaud}};
+    for (const auto &[listName, which] : lists) {
+        if (is == QLatin1String(listName))
+            m_lists[std::size_t(which)] = static_cast<ListBox *>(widget);
+    }
+    const std::pair<const char *, QLineEdit **> boxes[] = {{"Text2", &m_commandBox},
+                                                           {"Text3", &m_sentBox},
+                                                           {"Text4", &m_addressBox},
+                                                           {"Text5", &m_intervalBox}};
+    for (const auto &[boxName, member] : boxes) {
+        if (is == QLatin1String(boxName))
+            *member = static_cast<QLineEdit *>(widget);
+    }
+    if (is == QLatin1String("Text1"))
+        m_responseBox = static_cast<ResponseBox *>(widget);
+    else if (is == QLatin1String("RichTextBox1"))
+        m_logView = static_cast<TextPane *>(widget);
+    else if (is == QLatin1String("Shape1"))
+        m_lamp = static_cast<LampWidget *>(widget);
 }
 
 // Ascending tab index across frame boundaries, over the controls that take focus.
@@ -190,7 +190,7 @@ void MainWindow::wire(Operations &operations)
     onClick("Command1", &Operations::OpenPort);
     onClick("Command2", &Operations::ClosePort);
     onClick("Command3", &Operations::SendCommand);
-    connect(lineEdit("Text2"), &QLineEdit::returnPressed, this,
+    connect(m_commandBox, &QLineEdit::returnPressed, this,
             [&operations] { operations.SendCommand(); });
     onPick(List::ModuleBaud, &Operations::SelectBaudCode);
     onPick(List::Format, &Operations::SelectFormatCode);
@@ -230,21 +230,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-ListBox *MainWindow::list(List which) const
-{
-    return static_cast<ListBox *>(m_controls.value(QString::fromLatin1(listName(which))));
-}
-
-QLineEdit *MainWindow::lineEdit(const char *name) const
-{
-    return static_cast<QLineEdit *>(m_controls.value(QString::fromLatin1(name)));
-}
-
-QPlainTextEdit *MainWindow::textArea(const char *name) const
-{
-    return static_cast<QPlainTextEdit *>(m_controls.value(QString::fromLatin1(name)));
-}
-
 QString MainWindow::listText(List which) const
 {
     return list(which)->currentText();
@@ -262,32 +247,32 @@ void MainWindow::fillList(List which, const QStringList &entries, const QString 
 
 QString MainWindow::commandText() const
 {
-    return lineEdit("Text2")->text();
+    return m_commandBox->text();
 }
 
 void MainWindow::setCommandText(const QString &text)
 {
-    lineEdit("Text2")->setText(text);
+    m_commandBox->setText(text);
 }
 
 void MainWindow::setSentCommandText(const QString &text)
 {
-    lineEdit("Text3")->setText(displayText(text));
+    m_sentBox->setText(displayText(text));
 }
 
 void MainWindow::setResponseText(const QString &text)
 {
-    textArea("Text1")->setPlainText(displayText(text));
+    m_responseBox->setText(displayText(text));
 }
 
 QString MainWindow::addressText() const
 {
-    return lineEdit("Text4")->text();
+    return m_addressBox->text();
 }
 
 QString MainWindow::intervalText() const
 {
-    return lineEdit("Text5")->text();
+    return m_intervalBox->text();
 }
 
 void MainWindow::setLampColor(LampColor color)
@@ -295,15 +280,12 @@ void MainWindow::setLampColor(LampColor color)
     m_lamp->setFillColor(QColor(color.red, color.green, color.blue));
 }
 
-// Insert at the top instead of replacing the whole text: the cost is the entry's, not the log's.
-void MainWindow::showLogEntryOnTop(const QString &entry)
+void MainWindow::showNewLogEntry()
 {
-    QTextCursor top(textArea("RichTextBox1")->document());
-    top.movePosition(QTextCursor::Start);
-    top.insertText(displayText(entry));
+    m_logView->rowsPrepended();
 }
 
-void MainWindow::setLogReadOnly(bool readOnly)
+void MainWindow::setLogContextMenu(bool enabled)
 {
-    textArea("RichTextBox1")->setReadOnly(readOnly);
+    m_logView->setContextMenuEnabled(enabled);
 }

@@ -1,25 +1,29 @@
 #pragma once
 
+#include "app/LogRows.h"
 #include "core/WindowControls.h"
 
 #include <QHash>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class LampWidget;
 class ListBox;
+class LogModel;
 class Operations;
 class QLineEdit;
-class QPlainTextEdit;
+class ResponseBox;
+class TextPane;
 
 // The one window: its controls come from the control table; it shows what the operations hand
-// it and passes each handled event to one operation.
+// it and passes each handled event to one operation. The log view draws from the log's store.
 class MainWindow : public QWidget, public WindowControls
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(const LogModel &log, QWidget *parent = nullptr);
 
     // Connects the handled events of the controls to their operations.
     void wire(Operations &operations);
@@ -43,22 +47,29 @@ public:
     QString addressText() const override;
     QString intervalText() const override;
     void setLampColor(LampColor color) override;
-    void showLogEntryOnTop(const QString &entry) override;
-    void setLogReadOnly(bool readOnly) override;
+    void showNewLogEntry() override;
+    void setLogContextMenu(bool enabled) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
+    void keepTyped(const char *name, QWidget *widget);
     void setTabOrder();
     void refreshComToolTips();
-    ListBox *list(List which) const;
-    QLineEdit *lineEdit(const char *name) const;
-    QPlainTextEdit *textArea(const char *name) const;
+    ListBox *list(List which) const { return m_lists[std::size_t(which)]; }
 
+    LogRows m_logRows;
     QHash<QString, QWidget *> m_controls;
-    LampWidget *m_lamp = nullptr;
+    std::array<ListBox *, 5> m_lists{};
+    QLineEdit *m_commandBox = nullptr;    // Text2
+    QLineEdit *m_sentBox = nullptr;       // Text3
+    QLineEdit *m_addressBox = nullptr;    // Text4
+    QLineEdit *m_intervalBox = nullptr;   // Text5
+    ResponseBox *m_responseBox = nullptr; // Text1
+    TextPane *m_logView = nullptr;        // RichTextBox1
+    LampWidget *m_lamp = nullptr;         // Shape1
     std::function<void()> m_closeHandler;
     std::function<QStringList()> m_comToolTips;
 };

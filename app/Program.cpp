@@ -4,7 +4,8 @@
 #include <QMessageBox>
 
 Program::Program(SerialPort &port)
-    : m_operations(m_state, m_window, port, m_pump, m_log)
+    : m_window(m_log)
+    , m_operations(m_state, m_window, port, m_pump, m_log)
 {
     m_operations.setSaveDialog([this](const QString &filter) -> std::optional<QString> {
         const QString path = QFileDialog::getSaveFileName(&m_window, QString(), QString(), filter);

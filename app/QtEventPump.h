@@ -7,6 +7,7 @@
 class QtEventPump : public EventPump
 {
 public:
+    QtEventPump();
     void pumpEvents() override;
     void sleepMilliseconds(int milliseconds) override;
 };

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,10 +19,8 @@ QString systemReason(int error)
 }
 
 // Returns 0 or the errno of the first failed write.
-int writeAll(int fd, const QByteArray &bytes)
+int writeAll(int fd, const char *data, qsizetype left)
 {
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t written = ::write(fd, data, size_t(left));
         if (written < 0 && errno == EINTR)
@@ -34,6 +33,55 @@ int writeAll(int fd, const QByteArray &bytes)
     return 0;
 }
 
+// Gathers small pieces into large writes: a log of a million entries is a million pieces.
+class BufferedWriter
+{
+public:
+    explicit BufferedWriter(int fd)
+        : m_fd(fd)
+    {
+        m_buffer.reserve(Capacity);
+    }
+    bool write(const char *bytes, qsizetype size)
+    {
+        if (m_error)
+            return false;
+        if (qsizetype(m_buffer.size()) + size > Capacity && !flush())
+            return false;
+        if (size >= Capacity) {
+            m_error = writeAll(m_fd, bytes, size);
+            return m_error == 0;
+        }
+        m_buffer.insert(m_buffer.end(), bytes, bytes + size);
+        return true;
+    }
+    bool flush()
+    {
+        if (m_error == 0)
+            m_error = writeAll(m_fd, m_buffer.data(), qsizetype(m_buffer.size()));
+        m_buffer.clear();
+        return m_error == 0;
+    }
+    int error() const { return m_error; }
+
+private:
+    static constexpr qsizetype Capacity = qsizetype(1) << 20;
+    int m_fd;
+    int m_error = 0;
+    std::vector<char> m_buffer;
+};
+
+// Returns 0 or the errno of the first failed write.
+int writeContent(int fd, const FileContent &content)
+{
+    BufferedWriter out(fd);
+    const bool complete =
+        content([&out](const char *bytes, qsizetype size) { return out.write(bytes, size); });
+    if (!out.flush())
+        return out.error();
+    return complete ? 0 : EIO;
+}
+
 // A rename-based save would swap a device node (as root even /dev/full) for a plain file.
 bool isSpecialFile(const QByteArray &path, struct stat &info)
 {
@@ -41,13 +89,13 @@ bool isSpecialFile(const QByteArray &path, struct stat &info)
 }
 
 // Opened without blocking: a FIFO with no reader fails at once instead of freezing the window.
-QString writeInPlace(const QByteArray &path, const QByteArray &bytes)
+QString writeInPlace(const QByteArray &path, const FileContent &content)
 {
     const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return systemReason(errno);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    int error = writeAll(fd, bytes);
+    int error = writeContent(fd, content);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error ? systemReason(error) : QString();
@@ -62,7 +110,7 @@ mode_t newFileMode()
 
 // The new content goes to a temporary file beside the target, which replaces the target only
 // once everything is written and synced.
-QString writeAndReplace(const QByteArray &path, const QByteArray &bytes)
+QString writeAndReplace(const QByteArray &path, const FileContent &content)
 {
     struct stat existing
     {
@@ -76,7 +124,7 @@ QString writeAndReplace(const QByteArray &path, const QByteArray &bytes)
         const int error = errno;
         return systemReason(error);
     }
-    int error = writeAll(fd, bytes);
+    int error = writeContent(fd, content);
     if (error == 0 && ::fchmod(fd, mode) != 0)
         error = errno;
     if (error == 0 && ::fsync(fd) != 0)
@@ -92,7 +140,7 @@ QString writeAndReplace(const QByteArray &path, const QByteArray &bytes)
 
 } // namespace
 
-QString writeWholeFile(const QString &path, const QByteArray &bytes)
+QString writeWholeFile(const QString &path, const FileContent &content)
 {
     // Saving through a link replaces what it points to, not the link.
     const QFileInfo info(path);
@@ -101,6 +149,6 @@ QString writeWholeFile(const QString &path, const QByteArray &bytes)
     struct stat status
     {
     };
-    return isSpecialFile(native, status) ? writeInPlace(native, bytes)
-                                         : writeAndReplace(native, bytes);
+    return isSpecialFile(native, status) ? writeInPlace(native, content)
+                                         : writeAndReplace(native, content);
 }

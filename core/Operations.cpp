@@ -25,6 +25,6 @@ void Operations::StartUp()
     m_window.fillList(List::Format, formatEntries(), formatEntries().first());
     m_window.fillList(List::Protocol, protocolEntries(), protocolEntries().first());
     m_window.fillList(List::LinkBaud, baudRateEntries(), QStringLiteral("9600"));
-    // The log is the tool's record of the line: the operator reads it but cannot edit it.
-    m_window.setLogReadOnly(true);
+    // The log is read-only by nature; a right click in it copies what the operator selected.
+    m_window.setLogContextMenu(true);
 }

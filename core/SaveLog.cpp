@@ -11,8 +11,10 @@ void Operations::SaveLog()
     const std::optional<QString> path = m_saveDialog(QStringLiteral("*.txt"));
     if (!path || path->isEmpty())
         return;
-    const QByteArray bytes = (m_log.text() + QStringLiteral("\r\n")).toUtf8();
-    const QString reason = writeWholeFile(*path, bytes);
+    // The whole log as UTF-8, newest entry first, then CR LF.
+    const QString reason = writeWholeFile(*path, [this](const ByteSink &write) {
+        return m_log.forEachPiece(write) && write("\r\n", 2);
+    });
     if (!reason.isEmpty()) {
         m_messageBox(QStringLiteral("The log was not saved to %1: %2. The log in the window is "
                                     "unchanged.")

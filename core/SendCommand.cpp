@@ -3,6 +3,7 @@
 #include "core/EventPump.h"
 #include "core/FormState.h"
 #include "core/LineCodec.h"
+#include "core/LogEntry.h"
 #include "core/LogModel.h"
 #include "core/ResumeNext.h"
 #include "core/SerialPort.h"
@@ -55,9 +56,6 @@ void Operations::SendCommand()
     m_window.setResponseText(response);
 
     // The entry names the command this call put on the line, whatever the box says now.
-    const QString entry = generalDateTime(m_clock()) + QStringLiteral("   Command:") +
-                          fromLineBytes(line) + QStringLiteral("   Response:") + response +
-                          QStringLiteral("\r\n");
-    m_log.prepend(entry);
-    m_window.showLogEntryOnTop(entry);
+    m_log.prepend(logEntry(generalDateTime(m_clock()), fromLineBytes(line), response));
+    m_window.showNewLogEntry();
 }

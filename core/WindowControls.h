@@ -32,7 +32,8 @@ public:
 
     virtual void setLampColor(LampColor color) = 0; // Shape1
 
-    // RichTextBox1 mirrors the log: it is told of each new entry, which goes on top.
-    virtual void showLogEntryOnTop(const QString &entry) = 0;
-    virtual void setLogReadOnly(bool readOnly) = 0;
+    // RichTextBox1 shows the log from its store: it is told when a new entry went on top.
+    virtual void showNewLogEntry() = 0;
+    // RichTextBox1's one setting: a right click offers Copy and Select All.
+    virtual void setLogContextMenu(bool enabled) = 0;
 };

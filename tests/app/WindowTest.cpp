@@ -3,13 +3,15 @@
 #include "app/ControlTable.h"
 #include "app/LampWidget.h"
 #include "app/Program.h"
+#include "app/ResponseBox.h"
 #include "core/DisplayText.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 
@@ -117,9 +119,9 @@ private slots:
     void startUpState()
     {
         QCOMPARE(find<LampWidget>("Shape1")->fillColor(), QColor(192, 192, 192));
-        QVERIFY(find<QPlainTextEdit>("Text1")->toPlainText().isEmpty());
-        QVERIFY(find<QPlainTextEdit>("RichTextBox1")->toPlainText().isEmpty());
-        QVERIFY(find<QPlainTextEdit>("RichTextBox1")->isReadOnly());
+        QVERIFY(find<ResponseBox>("Text1")->text().isEmpty());
+        find<TextPane>("RichTextBox1")->selectAll();
+        QVERIFY(find<TextPane>("RichTextBox1")->selectedText().isEmpty());
         QCOMPARE(find<QLineEdit>("Text2")->text(), QStringLiteral("#01"));
         QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("刚输入的命令"));
         QCOMPARE(find<QLineEdit>("Text4")->text(), QStringLiteral("01"));
@@ -173,7 +175,7 @@ private slots:
             QCOMPARE(port->written, QByteArrayLiteral("#01\r#01\r"));
         }
         QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("#01"));
-        QCOMPARE(find<QPlainTextEdit>("Text1")->toPlainText(), QStringLiteral(">+01.000<CR>"));
+        QCOMPARE(find<ResponseBox>("Text1")->text(), QStringLiteral(">+01.000<CR>"));
         QCOMPARE(find<LampWidget>("Shape1")->fillColor(), QColor(0, 255, 0));
     }
 
@@ -182,9 +184,9 @@ private slots:
         auto *sent = find<QLineEdit>("Text3");
         QTest::keyClicks(sent, QStringLiteral("xyz"));
         QCOMPARE(sent->text(), QStringLiteral("刚输入的命令"));
-        auto *response = find<QPlainTextEdit>("Text1");
+        auto *response = find<ResponseBox>("Text1");
         QTest::keyClicks(response, QStringLiteral("xyz"));
-        QVERIFY(response->toPlainText().isEmpty());
+        QVERIFY(response->text().isEmpty());
     }
 
     void listPicksRunTheirOperations()
@@ -218,20 +220,59 @@ private slots:
         QCOMPARE(port->settings, QStringLiteral("19200,N,8,1"));
     }
 
-    void theLogViewMirrorsTheExactLogNewestFirst()
+    // The log view draws the log from its store: newest entry on top, every byte visible, and
+    // what is selected (Ctrl+A, the mouse, the context menu) copies as it is shown.
+    void theLogViewShowsAndCopiesTheLogNewestFirst()
     {
         port->arrive.clear();
-        port->arrive[1] = QByteArray(">\x00\x85\xA0\r", 5);
+        port->arrive[1] = QByteArray(">\x00\x85\xA0\r\r\nnext", 11);
         QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
-        port->reads = 0;
-        port->arrive[1] = QByteArray("?01\r");
-        find<QLineEdit>("Text2")->setText(QStringLiteral("#02"));
-        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        for (int i = 2; i <= 40; ++i) {
+            port->reads = 0;
+            port->arrive[1] = QByteArray("?") + QByteArray::number(i) + '\r';
+            find<QLineEdit>("Text2")->setText(QStringLiteral("#%1").arg(i, 2, 10, QChar(u'0')));
+            QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        }
+        auto *view = find<TextPane>("RichTextBox1");
+        const QString shown = displayText(program->log().text()).chopped(1);
+        QVERIFY(shown.startsWith(displayText(program->log().entry(0)).chopped(1)));
+        QVERIFY(shown.endsWith(QStringLiteral("><NUL><85><A0><CR>\nnext")));
 
-        const QString exact = program->log().text();
-        QVERIFY(exact.indexOf(QStringLiteral("#02")) < exact.indexOf(QStringLiteral("#01")));
-        QVERIFY(exact.contains(QString::fromLatin1(">\0\x85\xA0\r\r\n", 7)));
-        QCOMPARE(find<QPlainTextEdit>("RichTextBox1")->toPlainText(), displayText(exact));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), shown);
+
+        // Ctrl+End brings the oldest entry into view: a double click on the bottom row takes it.
+        QCOMPARE(view->firstVisibleRow(), 0);
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        const QStringList lines = shown.split(u'\n');
+        const int rowHeight = view->fontMetrics().lineSpacing();
+        const int bottom = int(view->viewport()->height() / rowHeight) * rowHeight - rowHeight / 2;
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, bottom));
+        QCOMPARE(view->selectedText(), lines.last());
+
+        // A drag from the top left across three rows selects them and the breaks between.
+        QTest::keyClick(view, Qt::Key_Home, Qt::ControlModifier);
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(1, rowHeight / 2));
+        QMouseEvent move(QEvent::MouseMove, QPointF(3000, 2.5 * rowHeight),
+                         view->viewport()->mapToGlobal(QPointF(3000, 2.5 * rowHeight)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(3000, 2.5 * rowHeight));
+        QCOMPARE(view->selectedText(), lines.mid(0, 3).join(u'\n'));
+
+        // The context menu's Copy does what Ctrl+C does.
+        QApplication::clipboard()->clear();
+        QTimer::singleShot(0, [] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            menu->actions().first()->trigger();
+            menu->close();
+        });
+        QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(10, 10), view->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(view->viewport(), &right);
+        QCOMPARE(QApplication::clipboard()->text(), lines.mid(0, 3).join(u'\n'));
     }
 
     // Save to file through the window's own button, with the dialog and the message answered.

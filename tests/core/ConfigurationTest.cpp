@@ -36,7 +36,7 @@ TEST_F(ConfigurationTest, SetBuildsTheConfigurationCommandAndSendsIt)
         EXPECT_EQ(port.written, QByteArray(pick.command) + '\r');
         EXPECT_EQ(window.command, command); // stays in the box for Send and repeat
         EXPECT_EQ(window.sentCommand, command);
-        EXPECT_EQ(window.logShown.back(), entry(command, "!01\r"));
+        EXPECT_EQ(log.entry(0), entry(command, "!01\r"));
     }
 }
 

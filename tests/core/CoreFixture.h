@@ -3,6 +3,7 @@
 #include "Fakes.h"
 
 #include "core/FormState.h"
+#include "core/LogEntry.h"
 #include "core/LogModel.h"
 #include "core/Operations.h"
 #include "core/Timestamp.h"
@@ -23,8 +24,7 @@ protected:
     QString stamp() const { return generalDateTime(now); }
     QString entry(const QString &command, const QString &response) const
     {
-        return stamp() + QStringLiteral("   Command:") + command + QStringLiteral("   Response:") +
-               response + QStringLiteral("\r\n");
+        return logEntry(stamp(), command, response);
     }
 
     FormState state;

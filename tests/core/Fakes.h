@@ -125,8 +125,8 @@ public:
     QString interval = QStringLiteral("100");
     LampColor lamp = LampGrey;
     std::vector<LampColor> lampHistory;
-    std::vector<QString> logShown; // entries in the order the view was told of them
-    bool logReadOnly = false;
+    int newLogEntries = 0; // times the view was told of a new entry
+    bool logContextMenu = false;
 
     QString listText(List list) const override { return lists.value(list); }
     void fillList(List list, const QStringList &e, const QString &shown) override
@@ -145,6 +145,6 @@ public:
         lamp = color;
         lampHistory.push_back(color);
     }
-    void showLogEntryOnTop(const QString &entry) override { logShown.push_back(entry); }
-    void setLogReadOnly(bool readOnly) override { logReadOnly = readOnly; }
+    void showNewLogEntry() override { ++newLogEntries; }
+    void setLogContextMenu(bool enabled) override { logContextMenu = enabled; }
 };

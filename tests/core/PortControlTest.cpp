@@ -82,7 +82,7 @@ TEST_F(PortControlTest, StartUpFillsTheListsAndSetsMatchingCodes)
     EXPECT_EQ(window.lists[List::LinkBaud], QStringLiteral("9600"));
     EXPECT_EQ(window.lists[List::Format], QStringLiteral("工程单位"));
     EXPECT_EQ(window.lists[List::Protocol], QStringLiteral("字符通讯协议"));
-    EXPECT_TRUE(window.logReadOnly);
+    EXPECT_TRUE(window.logContextMenu);
 
     // The defaults are what picking the shown entries would give.
     const FormState before = state;

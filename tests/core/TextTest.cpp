@@ -35,15 +35,44 @@ TEST(DisplayText, CrLfBreaksTheLineAndALoneCrShowsAsItsName)
     EXPECT_EQ(displayText(QStringLiteral("设置")), QStringLiteral("设置"));
 }
 
-TEST(LogModel, NewestEntryFirstAndTextExact)
+// Lines are what the view shows: each CR LF ends one, newest entry's lines first.
+TEST(LogModel, NewestEntryFirstTextExactAndLinesAsShown)
 {
     LogModel log;
     EXPECT_TRUE(log.text().isEmpty());
+    EXPECT_EQ(log.lineCount(), 0);
     log.prepend(QStringLiteral("one\r\r\n"));
     log.prepend(QString::fromLatin1("two\0\n\r\n", 7));
-    log.prepend(QStringLiteral("three\r\n"));
-    EXPECT_EQ(log.text(), QString::fromLatin1("three\r\ntwo\0\n\r\none\r\r\n", 20));
-    EXPECT_EQ(log.entryCount(), 3u);
+    log.prepend(QStringLiteral("three\r\nfour \u00E9\u8BBE\r\n"));
+    log.prepend(QString(70000, u'x') + QStringLiteral("\r\n")); // a block of its own
+    log.prepend(QStringLiteral("five\r\n"));
+    const QString big(70000, u'x');
+    EXPECT_EQ(log.text(), QStringLiteral("five\r\n") + big + QStringLiteral("\r\n") +
+                              QStringLiteral("three\r\nfour \u00E9\u8BBE\r\n") +
+                              QString::fromLatin1("two\0\n\r\none\r\r\n", 13));
+    EXPECT_EQ(log.entryCount(), 5u);
+    EXPECT_EQ(log.entry(2), QStringLiteral("three\r\nfour \u00E9\u8BBE\r\n"));
+
+    const QStringList lines{QStringLiteral("five"),
+                            big,
+                            QStringLiteral("three"),
+                            QStringLiteral("four \u00E9\u8BBE"),
+                            QString::fromLatin1("two\0\n", 5),
+                            QStringLiteral("one\r")};
+    ASSERT_EQ(log.lineCount(), lines.size());
+    for (int k = 0; k < lines.size(); ++k)
+        EXPECT_EQ(log.line(k), lines.at(k)) << k;
+
+    // Any run of lines shows as the display text of those lines joined by line breaks.
+    for (int first = 0; first < lines.size(); ++first) {
+        for (int last = first; last < lines.size(); ++last) {
+            QString shown;
+            log.appendShownLines(shown, first, last);
+            EXPECT_EQ(shown,
+                      displayText(lines.mid(first, last - first + 1).join(QStringLiteral("\r\n"))))
+                << first << ".." << last;
+        }
+    }
 }
 
 TEST(Timestamp, ShortDateBlankTimeWithSecondsAndNoZone)

@@ -3,13 +3,13 @@
 #include "app/HostWiring.h"
 #include "app/LampWidget.h"
 #include "app/Program.h"
+#include "app/ResponseBox.h"
 #include "serial/HostSerialPort.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -56,7 +56,7 @@ public:
     void pressEnter() { QTest::keyClick(find<QLineEdit>("Text2"), Qt::Key_Return); }
     QColor lamp() { return find<LampWidget>("Shape1")->fillColor(); }
     QString lampToolTip() { return find<LampWidget>("Shape1")->toolTip(); }
-    QString response() { return find<QPlainTextEdit>("Text1")->toPlainText(); }
+    QString response() { return find<ResponseBox>("Text1")->text(); }
 
     QTemporaryDir config; // first: the others read XDG_CONFIG_HOME
     HostSerialPort port;

@@ -50,7 +50,7 @@ private:
         const qsizetype at = top.indexOf(QStringLiteral("   Response:"));
         const QString reply = top.mid(at + 12).chopped(2);
         // The response box shows the same reply.
-        if (find<QPlainTextEdit>("Text1")->toPlainText() != displayText(reply))
+        if (tool->response() != displayText(reply))
             return QStringLiteral("<response box differs>");
         return reply;
     }

@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     LogModel log;
     AnsweringPort port;
     NoSleepPump pump;
-    MainWindow window;
+    MainWindow window(log);
     Operations ops(state, window, port, pump, log);
     ops.StartUp();
     window.show();
