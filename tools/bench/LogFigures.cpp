@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
@@ -38,9 +39,19 @@ public:
     bool write(const QByteArray &) override { return true; }
     bool read(QByteArray &received) override
     {
-        received += Reply;
+        if (!flood) {
+            received += Reply;
+            return true;
+        }
+        // A babbling module: a full input buffer of bytes without a CR on every read.
+        for (int i = 0; i < 1024; ++i)
+            received += char(0x20 + (m_next++ * 7) % 0x5F);
         return true;
     }
+    bool flood = false;
+
+private:
+    int m_next = 0;
 };
 
 // Pumps the window's events but does not sleep.
@@ -175,6 +186,25 @@ void logFigures(const BenchScale &scale, FigureTable &table)
          QStringLiteral("%1x / %2x / %3x")
              .arg(number(toOldest / 100, 2), number(selectAll / 100, 2), number(copy / 100, 2)),
          QStringLiteral("each < 100 ms")});
+
+    // A flood: 300 reads of 1024 bytes and no CR, then a key typed into the command box.
+    bench.port.flood = true;
+    QElapsedTimer timer;
+    timer.start();
+    bench.ops.SendCommand();
+    bench.window.repaint();
+    const double flood = timer.nsecsElapsed() / 1e6;
+    bench.port.flood = false;
+    auto *command = qobject_cast<QLineEdit *>(bench.window.control(QStringLiteral("Text2")));
+    timer.restart();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+    QApplication::sendEvent(command, &key);
+    bench.window.repaint();
+    const double typed = timer.nsecsElapsed() / 1e6;
+    table.add({QStringLiteral("Flood reply of 307 kB without CR: shown / a key typed next"),
+               QStringLiteral("%1 / %2 ms").arg(number(flood, 1), number(typed, 1)),
+               QStringLiteral("100 ms"), QStringLiteral("%1x").arg(number(typed / 100, 2)),
+               QStringLiteral("the key < 100 ms")});
 
     QTemporaryDir folder(QDir::homePath() + QStringLiteral("/.tolvane-bench-XXXXXX"));
     const QString saved = folder.filePath(QStringLiteral("log.txt"));
