@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -70,10 +71,17 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
+// A new file gets the mode the umask allows, and the umask is the process's own again after.
 TEST_F(SaveLogTest, EmptyLogGivesJustCrLfAndASecondSaveReplacesTheFirst)
 {
+    const mode_t saved = ::umask(027);
     dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
+    const mode_t after = ::umask(saved);
+    EXPECT_EQ(after, mode_t(027));
+    EXPECT_EQ(QFileInfo(pathOf("log.txt")).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                              QFile::ReadUser | QFile::WriteUser |
+                                                              QFile::ReadGroup);
     EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
 
     send("#01", QByteArray(">1\r"));
@@ -95,31 +103,29 @@ TEST_F(SaveLogTest, CancelNeverWritesEvenAfterAConfirmedSave)
     EXPECT_TRUE(messages.isEmpty());
 }
 
+// A device is written in place, never replaced by a file. The test makes its own node of the
+// full device, so that a fault in the save can never replace the system's /dev/full.
 TEST_F(SaveLogTest, AFullDiskShowsTheReasonAndKeepsTheLog)
 {
-    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full";
-    struct stat before
-    {
-    };
-    ASSERT_EQ(::stat("/dev/full", &before), 0);
+    const QString device = pathOf("full");
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make a device node here (needs root)";
     send("#01", QByteArray(">1\r"));
     const QString logBefore = log.text();
-    dialogAnswer = QStringLiteral("/dev/full");
+    dialogAnswer = device;
     ops.SaveLog();
 
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.first().contains(QStringLiteral("/dev/full")));
+    EXPECT_TRUE(messages.first().contains(device));
     EXPECT_TRUE(messages.first().contains(QStringLiteral("No space left on device")))
         << messages.first().toStdString();
     EXPECT_EQ(log.text(), logBefore);
-    // Still the device, never replaced by a plain file.
     struct stat after
     {
     };
-    ASSERT_EQ(::stat("/dev/full", &after), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &after), 0);
     EXPECT_TRUE(S_ISCHR(after.st_mode));
-    EXPECT_EQ(after.st_rdev, before.st_rdev);
+    EXPECT_EQ(after.st_rdev, makedev(1, 7));
 }
 
 TEST_F(SaveLogTest, AFileThatCannotBeCreatedShowsTheReason)
