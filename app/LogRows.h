@@ -14,11 +14,11 @@ public:
     qint64 rowCount() const override { return m_log.lineCount(); }
     QString row(qint64 index) const override
     {
-        QString shown;
+        QByteArray shown;
         m_log.appendShownLines(shown, index, index);
-        return shown;
+        return QString::fromUtf8(shown);
     }
-    void appendRows(QString &out, qint64 first, qint64 last) const override
+    void appendRows(QByteArray &out, qint64 first, qint64 last) const override
     {
         m_log.appendShownLines(out, first, last);
     }

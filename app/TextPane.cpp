@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -131,22 +132,22 @@ bool TextPane::hasSelection() const
     return m_anchor.row != m_caret.row || m_anchor.column != m_caret.column;
 }
 
-QString TextPane::selectedText() const
+QByteArray TextPane::selectedUtf8() const
 {
     if (!m_rows || !hasSelection())
-        return QString();
+        return QByteArray();
     const auto [from, to] = ordered();
     if (from.row == to.row)
-        return m_rows->row(from.row).mid(from.column, to.column - from.column);
-    QString text = m_rows->row(from.row).mid(from.column);
+        return m_rows->row(from.row).mid(from.column, to.column - from.column).toUtf8();
+    QByteArray text = m_rows->row(from.row).mid(from.column).toUtf8();
     if (m_rows->breaksAfter(from.row))
-        text += u'\n';
+        text += '\n';
     if (to.row - from.row > 1) {
         m_rows->appendRows(text, from.row + 1, to.row - 1);
         if (m_rows->breaksAfter(to.row - 1))
-            text += u'\n';
+            text += '\n';
     }
-    text += m_rows->row(to.row).left(to.column);
+    text += m_rows->row(to.row).left(to.column).toUtf8();
     return text;
 }
 
@@ -159,17 +160,29 @@ void TextPane::selectAll()
     viewport()->update();
 }
 
+namespace {
+
+// Plain text as UTF-8 bytes, which QMimeData turns into a QString only when a paste asks.
+QMimeData *plainText(const QByteArray &utf8)
+{
+    auto *data = new QMimeData;
+    data->setData(QStringLiteral("text/plain"), utf8);
+    return data;
+}
+
+} // namespace
+
 void TextPane::copy() const
 {
     if (hasSelection())
-        QApplication::clipboard()->setText(selectedText());
+        QApplication::clipboard()->setMimeData(plainText(selectedUtf8()));
 }
 
 void TextPane::copyToSelectionClipboard() const
 {
     QClipboard *clipboard = QApplication::clipboard();
     if (clipboard->supportsSelection() && hasSelection())
-        clipboard->setText(selectedText(), QClipboard::Selection);
+        clipboard->setMimeData(plainText(selectedUtf8()), QClipboard::Selection);
 }
 
 TextPane::Position TextPane::positionAt(const QPoint &point) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The rows a TextPane shows, already as display text (stand-ins in place, no control characters).
@@ -17,13 +18,13 @@ public:
         Q_UNUSED(index);
         return true;
     }
-    // Rows first..last as a copy gives them: each followed by its break, but the last.
-    virtual void appendRows(QString &out, qint64 first, qint64 last) const
+    // Rows first..last as a copy gives them, in UTF-8: each followed by its break, but the last.
+    virtual void appendRows(QByteArray &out, qint64 first, qint64 last) const
     {
         for (qint64 index = first; index <= last; ++index) {
-            out += row(index);
+            out += row(index).toUtf8();
             if (index < last && breaksAfter(index))
-                out += u'\n';
+                out += '\n';
         }
     }
 };

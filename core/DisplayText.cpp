@@ -1,6 +1,7 @@
 #include "core/DisplayText.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -10,87 +11,87 @@ constexpr std::array<const char *, 32> controlNames{
     "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
     "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
 
-void appendStandIn(QString &out, const char *name)
+char *putStandIn(char *to, const char *name)
 {
-    out += u'<';
-    out += QLatin1String(name);
-    out += u'>';
+    *to++ = '<';
+    while (*name)
+        *to++ = *name++;
+    *to++ = '>';
+    return to;
 }
 
-// One character that is not part of a CR LF pair.
-void appendShown(QString &out, char32_t c)
+// Bytes that show as themselves: printable ASCII.
+constexpr std::array<bool, 256> plainBytes = [] {
+    std::array<bool, 256> plain{};
+    for (int b = 0x20; b < 0x7F; ++b)
+        plain[std::size_t(b)] = true;
+    return plain;
+}();
+
+// C1 controls draw as nothing; no-break space and soft hyphen pass for others.
+bool showsAsHex(char32_t c)
 {
-    if (c < 0x20) {
-        appendStandIn(out, controlNames[c]);
-    } else if (c == 0x7F) {
-        appendStandIn(out, "DEL");
-    } else if ((c >= 0x80 && c <= 0xA0) || c == 0xAD) {
-        // C1 controls draw as nothing; no-break space and soft hyphen pass for others.
-        const char hex[] = "0123456789ABCDEF";
-        const char name[] = {hex[c >> 4], hex[c & 0xF], '\0'};
-        appendStandIn(out, name);
-    } else if (c > 0xFFFF) {
-        out += QChar(QChar::highSurrogate(c));
-        out += QChar(QChar::lowSurrogate(c));
-    } else {
-        out += QChar(char16_t(c));
-    }
+    return (c >= 0x80 && c <= 0xA0) || c == 0xAD;
 }
 
 } // namespace
 
 QString displayText(const QString &exact)
 {
-    QString out;
-    out.reserve(exact.size() + 8);
-    for (qsizetype i = 0; i < exact.size(); ++i) {
-        const char16_t c = exact.at(i).unicode();
-        if (c == u'\r' && i + 1 < exact.size() && exact.at(i + 1) == u'\n') {
-            out += u'\n';
-            ++i;
-        } else {
-            appendShown(out, c);
-        }
-    }
-    return out;
+    const QByteArray utf8 = exact.toUtf8();
+    QByteArray shown;
+    appendDisplayUtf8(shown, utf8.constData(), utf8.size());
+    return QString::fromUtf8(shown);
 }
 
-void appendDisplayText(QString &out, const char *utf8, qsizetype size)
+void appendDisplayUtf8(QByteArray &out, const char *utf8, qsizetype size)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(utf8);
-    const unsigned char *const end = p + size;
+    const qsizetype start = out.size();
+    out.resize(start + size * MostShownPerByte);
+    char *const end = writeDisplayUtf8(out.data() + start, utf8, size);
+    out.resize(end - out.constData());
+}
+
+char *writeDisplayUtf8(char *to, const char *utf8, qsizetype size)
+{
+    const char *p = utf8;
+    const char *const end = utf8 + size;
     while (p < end) {
-        const unsigned char b = *p;
-        // Printable ASCII is nearly all of a log: take each run of it in one step.
-        if (b >= 0x20 && b < 0x7F) {
-            const unsigned char *run = p;
-            while (run < end && *run >= 0x20 && *run < 0x7F)
+        const auto b = static_cast<unsigned char>(*p);
+        if (plainBytes[b]) {
+            // Nearly all of a log: copy the whole run at once.
+            const char *run = p + 1;
+            while (run < end && plainBytes[static_cast<unsigned char>(*run)])
                 ++run;
-            out += QLatin1String(reinterpret_cast<const char *>(p), run - p);
+            std::memcpy(to, p, std::size_t(run - p));
+            to += run - p;
             p = run;
-            continue;
-        }
-        if (b == '\r' && p + 1 < end && p[1] == '\n') {
-            out += u'\n';
+        } else if (b == '\r' && p + 1 < end && p[1] == '\n') {
+            *to++ = '\n';
             p += 2;
-            continue;
+        } else if (b < 0x20) {
+            to = putStandIn(to, controlNames[b]);
+            ++p;
+        } else if (b == 0x7F) {
+            to = putStandIn(to, "DEL");
+            ++p;
+        } else {
+            // A multi-byte character: copied as it is, unless it is one that shows as hex.
+            const qsizetype length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+            const qsizetype take = std::min<qsizetype>(length, end - p);
+            char32_t c = length == 2 ? char32_t(b & 0x1F) : 0;
+            if (length == 2 && take == 2)
+                c = (c << 6) | (static_cast<unsigned char>(p[1]) & 0x3F);
+            if (length == 2 && showsAsHex(c)) {
+                const char hex[] = "0123456789ABCDEF";
+                const char name[] = {hex[c >> 4], hex[c & 0xF], '\0'};
+                to = putStandIn(to, name);
+            } else {
+                std::memcpy(to, p, std::size_t(take));
+                to += take;
+            }
+            p += take;
         }
-        char32_t c = b;
-        int follow = 0;
-        if (b >= 0xF0) {
-            c = b & 0x07;
-            follow = 3;
-        } else if (b >= 0xE0) {
-            c = b & 0x0F;
-            follow = 2;
-        } else if (b >= 0xC0) {
-            c = b & 0x1F;
-            follow = 1;
-        }
-        // The store writes only well-formed UTF-8; a cut sequence at the end shows what it has.
-        for (; follow > 0 && p + 1 < end; --follow)
-            c = (c << 6) | (*++p & 0x3F);
-        ++p;
-        appendShown(out, c);
     }
+    return to;
 }

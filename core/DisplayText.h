@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // What a view shows for an exact text. The pair CR LF breaks the line (it ends each log entry);
@@ -8,6 +9,12 @@
 // received byte disappears or merges with its neighbour on screen. The exact text stays in core.
 QString displayText(const QString &exact);
 
-// The same for exact text held as UTF-8, appended to `out`: the log's own store is UTF-8, and a
-// view copies a million entries through this without making a QString of each.
-void appendDisplayText(QString &out, const char *utf8, qsizetype size);
+// The same from UTF-8 to UTF-8, appended to `out`: the log's store is UTF-8, and a view copies a
+// million entries through this in one pass, most bytes unchanged.
+void appendDisplayUtf8(QByteArray &out, const char *utf8, qsizetype size);
+
+// No byte shows as more than this many ("<NUL>").
+inline constexpr qsizetype MostShownPerByte = 5;
+// Writes what `utf8` shows as at `to`, which has room for MostShownPerByte bytes a byte;
+// returns the end of what it wrote.
+char *writeDisplayUtf8(char *to, const char *utf8, qsizetype size);

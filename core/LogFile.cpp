@@ -5,7 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,27 +39,27 @@ class BufferedWriter
 public:
     explicit BufferedWriter(int fd)
         : m_fd(fd)
-    {
-        m_buffer.reserve(Capacity);
-    }
+        , m_buffer(new char[Capacity])
+    {}
     bool write(const char *bytes, qsizetype size)
     {
         if (m_error)
             return false;
-        if (qsizetype(m_buffer.size()) + size > Capacity && !flush())
+        if (m_used + size > Capacity && !flush())
             return false;
         if (size >= Capacity) {
             m_error = writeAll(m_fd, bytes, size);
             return m_error == 0;
         }
-        m_buffer.insert(m_buffer.end(), bytes, bytes + size);
+        std::memcpy(m_buffer.get() + m_used, bytes, std::size_t(size));
+        m_used += size;
         return true;
     }
     bool flush()
     {
         if (m_error == 0)
-            m_error = writeAll(m_fd, m_buffer.data(), qsizetype(m_buffer.size()));
-        m_buffer.clear();
+            m_error = writeAll(m_fd, m_buffer.get(), m_used);
+        m_used = 0;
         return m_error == 0;
     }
     int error() const { return m_error; }
@@ -68,7 +68,8 @@ private:
     static constexpr qsizetype Capacity = qsizetype(1) << 20;
     int m_fd;
     int m_error = 0;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    qsizetype m_used = 0;
 };
 
 // Returns 0 or the errno of the first failed write.

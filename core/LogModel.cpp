@@ -135,15 +135,7 @@ LogModel::Piece LogModel::lineBytes(qint64 fromTop) const
     return {piece.bytes + start, length};
 }
 
-QString LogModel::line(qint64 fromTop) const
-{
-    if (fromTop < 0 || fromTop >= m_lineCount)
-        return QString();
-    const Piece piece = lineBytes(fromTop);
-    return QString::fromUtf8(piece.bytes, piece.size);
-}
-
-void LogModel::appendShownLines(QString &out, qint64 first, qint64 last) const
+void LogModel::appendShownLines(QByteArray &out, qint64 first, qint64 last) const
 {
     first = std::max<qint64>(first, 0);
     last = std::min(last, m_lineCount - 1);
@@ -154,11 +146,20 @@ void LogModel::appendShownLines(QString &out, qint64 first, qint64 last) const
     const Piece lastLine = lineBytes(last);
     const std::size_t firstEntry = entryIndexOfLine(first);
     const std::size_t lastEntry = entryIndexOfLine(last);
+    // One allocation for the whole run, with room for the longest showing; the pages a copy never
+    // writes to are never touched, so the room costs address space, not memory.
+    qsizetype bytes = 0;
+    for (std::size_t index = lastEntry; index <= firstEntry; ++index)
+        bytes += m_entries[index].size;
+    const qsizetype start = out.size();
+    out.resize(start + bytes * MostShownPerByte);
+    char *to = out.data() + start;
     for (std::size_t index = firstEntry + 1; index-- > lastEntry;) {
         const Piece piece = bytesOf(m_entries[index]);
         const char *from = index == firstEntry ? firstLine.bytes : piece.bytes;
-        const char *to =
+        const char *until =
             index == lastEntry ? lastLine.bytes + lastLine.size : piece.bytes + piece.size;
-        appendDisplayText(out, from, to - from);
+        to = writeDisplayUtf8(to, from, until - from);
     }
+    out.resize(to - out.constData());
 }

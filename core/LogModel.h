@@ -30,10 +30,8 @@ public:
     // The exact text, newest entry first.
     QString text() const;
     QString entry(std::size_t fromTop) const;
-    // The exact text of one line, without the CR LF that ends it.
-    QString line(qint64 fromTop) const;
-    // What a view shows for lines first..last, each but the last followed by '\n'.
-    void appendShownLines(QString &out, qint64 first, qint64 last) const;
+    // What a view shows for lines first..last, each but the last followed by '\n', as UTF-8.
+    void appendShownLines(QByteArray &out, qint64 first, qint64 last) const;
 
     // The exact text as UTF-8, newest entry first, handed over in pieces; stops early, and returns
     // false, when `take` does.

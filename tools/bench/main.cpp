@@ -1,23 +1,32 @@
 // The tool's speed and memory, measured in one run and printed as a table of figure, value,
 // floor or peer, ratio and target. Timings on a shared machine are noisy: each figure is a
 // median of repeated runs, and each ratio is taken against a floor measured in the same run.
-//   tolvane-bench           the full run (about 15 minutes)
-//   tolvane-bench --short   small counts: proves that every figure can be measured
+//   tolvane-bench [--short] [log] [line] [start]
+//     the full run takes about 15 minutes; --short uses small counts and only proves that every
+//     figure can be measured; naming groups runs only those.
 #include "Figures.h"
 #include "Measure.h"
 
 #include <QApplication>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char *argv[])
 {
-    const bool shortRun = argc > 1 && std::strcmp(argv[1], "--short") == 0;
-    if (argc > 1 && !shortRun) {
-        std::fprintf(stderr, "usage: tolvane-bench [--short]\n");
-        return 2;
+    bool shortRun = false;
+    QList<QByteArray> groups;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument = argv[i];
+        if (argument == "--short") {
+            shortRun = true;
+        } else if (argument == "log" || argument == "line" || argument == "start") {
+            groups << argument;
+        } else {
+            std::fprintf(stderr, "usage: tolvane-bench [--short] [log] [line] [start]\n");
+            return 2;
+        }
     }
+    auto runs = [&groups](const char *group) { return groups.isEmpty() || groups.contains(group); };
     // The window is measured offscreen, so that a desktop's compositor adds nothing; only the
     // start-up figure shows the real program on the display it is given.
     const QByteArray display = qgetenv("DISPLAY");
@@ -31,9 +40,12 @@ int main(int argc, char *argv[])
     }
     std::printf("tolvane-bench (%s run)\n", shortRun ? "short" : "full");
     FigureTable table;
-    logFigures(scale, table);
-    lineFigures(scale, table);
-    startFigures(scale, table);
+    if (runs("log"))
+        logFigures(scale, table);
+    if (runs("line"))
+        lineFigures(scale, table);
+    if (runs("start"))
+        startFigures(scale, table);
     table.print();
     return 0;
 }
