@@ -205,6 +205,7 @@ void HostSerialPort::loseDevice()
 {
     m_port.close();
     fail(QStringLiteral("%1: device went away (unplugged or closed)").arg(m_currentDevice));
+    emit deviceLost();
 }
 
 void HostSerialPort::fail(const QString &failure)
