@@ -6,6 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+QString inUseText(const QString &path)
+{
+    return QStringLiteral("%1 is in use by another program").arg(path);
+}
+
 QString openFailureText(const QString &path, const QString &canonicalPath, const QString &settings,
                         QSerialPort::SerialPortError error, const QString &qtMessage)
 {
@@ -19,7 +24,7 @@ QString openFailureText(const QString &path, const QString &canonicalPath, const
         if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES)
             return QStringLiteral("permission denied on %1: is the user in the dialout group?")
                 .arg(path);
-        return QStringLiteral("%1 is in use by another program").arg(path);
+        return inUseText(path);
     case QSerialPort::UnsupportedOperationError: {
         // ENOTTY (a file that is no tty) and EINVAL (line settings the driver rejects) look alike.
         struct stat status

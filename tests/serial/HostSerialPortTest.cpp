@@ -3,10 +3,28 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
 using PortTest = PortFixture;
+
+// Opens `path` as a terminal program such as picocom does: no lock file, only flock on its
+// descriptor. -1 (errno says why) when the open or the lock fails.
+int openWithFlock(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return fd;
+    const int reason = errno;
+    ::close(fd);
+    errno = reason;
+    return -1;
+}
 
 TEST_F(PortTest, SettingsReachTheOpenPort)
 {
@@ -109,18 +127,34 @@ TEST_F(PortTest, OpenFailuresSayWhy)
 
 TEST_F(PortTest, DeviceHeldByAnotherProgramIsInUse)
 {
+    const QString inUse = m_peer.slavePath() + " is in use by another program";
     QProcess holder;
     holder.start(QStringLiteral(PORT_HOLDER), {"1"});
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readLine().trimmed(), QByteArray("open"));
 
     EXPECT_FALSE(openCom(m_port, 1));
-    EXPECT_EQ(m_port.lastFailure(), m_peer.slavePath() + " is in use by another program");
+    EXPECT_EQ(m_port.lastFailure(), inUse);
 
     holder.closeWriteChannel();
     ASSERT_TRUE(holder.waitForFinished(5000));
     EXPECT_EQ(holder.exitCode(), 0);
-    EXPECT_TRUE(m_port.setOpen(true));
+
+    const int terminal = openWithFlock(m_peer.slavePath());
+    ASSERT_GE(terminal, 0) << std::strerror(errno);
+    EXPECT_FALSE(m_port.setOpen(true));
+    EXPECT_EQ(m_port.lastFailure(), inUse);
+    EXPECT_FALSE(m_port.isOpen());
+    ::close(terminal);
+
+    ASSERT_TRUE(m_port.setOpen(true));
+    // As root only the flock keeps the terminal out; otherwise TIOCEXCL refuses its open first.
+    EXPECT_EQ(openWithFlock(m_peer.slavePath()), -1);
+    EXPECT_EQ(errno, ::geteuid() == 0 ? EWOULDBLOCK : EBUSY) << std::strerror(errno);
+    ASSERT_TRUE(m_port.setOpen(false));
+    const int afterClose = openWithFlock(m_peer.slavePath());
+    EXPECT_GE(afterClose, 0) << std::strerror(errno);
+    ::close(afterClose);
 }
 
 TEST_F(PortTest, OneDeviceUnderTwoNamesSharesTheLock)
