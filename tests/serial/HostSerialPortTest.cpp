@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -155,6 +158,56 @@ TEST_F(PortTest, DeviceHeldByAnotherProgramIsInUse)
     const int afterClose = openWithFlock(m_peer.slavePath());
     EXPECT_GE(afterClose, 0) << std::strerror(errno);
     ::close(afterClose);
+}
+
+// CI runs as root: the helper drops to nobody, who may not open the device.
+TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand a device to other owners and to become nobody";
+    // getpwnam and getgrnam reuse one buffer: keep the numbers, not the records.
+    const passwd *nobody = ::getpwnam("nobody");
+    ASSERT_TRUE(nobody);
+    const uid_t nobodyUid = nobody->pw_uid;
+    const gid_t nobodyGid = nobody->pw_gid;
+    const group *found = ::getgrnam("tty");
+    ASSERT_TRUE(found);
+    const gid_t tty = found->gr_gid;
+    found = ::getgrnam("dialout");
+    ASSERT_TRUE(found);
+    const gid_t dialout = found->gr_gid;
+    // nobody follows the COM link too.
+    ASSERT_EQ(::chmod(QFile::encodeName(m_config.path()).constData(), 0755), 0);
+    const QByteArray device = QFile::encodeName(m_peer.slavePath());
+    const QString denied = "failed: permission denied on " + m_peer.slavePath();
+    const struct
+    {
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        QString failure;
+    } cases[] = {
+        {0, tty, 0600, denied + " (owner root, group tty)"},
+        {0, dialout, 0660,
+         denied + " (owner root, group dialout): is the user in the dialout group?"},
+        {54321, 54321, 0600, denied + " (owner 54321, group 54321)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure.toStdString());
+        ASSERT_EQ(::chown(device.constData(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+        QProcess holder;
+        holder.setChildProcessModifier([nobodyUid, nobodyGid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid) != 0 ||
+                ::setuid(nobodyUid) != 0)
+                ::_exit(127);
+        });
+        holder.start(QStringLiteral(PORT_HOLDER), {"1"});
+        ASSERT_TRUE(holder.waitForReadyRead(5000)) << holder.exitCode();
+        EXPECT_EQ(QString::fromLocal8Bit(holder.readLine().trimmed()), c.failure);
+        holder.closeWriteChannel();
+        ASSERT_TRUE(holder.waitForFinished(5000));
+    }
 }
 
 TEST_F(PortTest, OneDeviceUnderTwoNamesSharesTheLock)
