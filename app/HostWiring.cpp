@@ -1,6 +1,7 @@
 #include "app/HostWiring.h"
 
 #include "app/MainWindow.h"
+#include "core/LampColor.h"
 #include "serial/ComPortMap.h"
 #include "serial/HostSerialPort.h"
 
@@ -37,6 +38,9 @@ void wireHostPort(MainWindow &window, HostSerialPort &port)
     window.setLampToolTip(lampToolTip(port));
     QObject::connect(&port, &HostSerialPort::stateChanged, &window,
                      [&window, &port] { window.setLampToolTip(lampToolTip(port)); });
+    // The operations grey the lamp only when they close the port; only the port sees it lost.
+    QObject::connect(&port, &HostSerialPort::deviceLost, &window,
+                     [&window] { window.setLampColor(LampGrey); });
     // Closing ends the program at once, also from inside a reply wait or a repeat run: nothing
     // that was waiting gets to write to the line again. The port and its lock go first.
     window.setCloseHandler([&port] {

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+#include <sys/file.h>
 #include <utility>
 
 namespace {
@@ -101,7 +103,17 @@ bool HostSerialPort::open()
     m_port.clearError();
     m_opening = true;
     const bool opened = m_port.open(QIODevice::ReadWrite);
+    // As root, TIOCEXCL and the lock file do not keep out a terminal program; those that take
+    // flock (picocom, tio) and this one keep each other out. Closing the port releases it.
+    const bool shared =
+        opened && ::flock(m_port.handle(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (shared)
+        m_port.close();
     m_opening = false;
+    if (shared) {
+        fail(inUseText(*device));
+        return false;
+    }
     if (!opened) {
         fail(openFailureText(*device, canonical, m_settingsText, m_port.error(),
                              m_port.errorString()));
@@ -205,6 +217,7 @@ void HostSerialPort::loseDevice()
 {
     m_port.close();
     fail(QStringLiteral("%1: device went away (unplugged or closed)").arg(m_currentDevice));
+    emit deviceLost();
 }
 
 void HostSerialPort::fail(const QString &failure)

@@ -46,6 +46,8 @@ public:
 signals:
     // The port opened, closed or failed; isOpen() and lastFailure() tell which.
     void stateChanged();
+    // The device went away and the port is closed; the next open that succeeds starts afresh.
+    void deviceLost();
 
 private:
     bool open();

@@ -4,14 +4,42 @@
 
 #include "core/DisplayText.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 
+#include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
 const QColor Grey(192, 192, 192);
 const QColor Green(0, 255, 0);
+
+QByteArray answer(const QByteArray &command)
+{
+    return command == "#01" ? QByteArrayLiteral(">+05.123\r") : QByteArrayLiteral("?01\r");
+}
+
+qint64 cpuMilliseconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// CPU time used since `before`: a bound, so a hung-up line that keeps a notifier firing shows
+// up as a core kept busy.
+qint64 cpuSince(qint64 before)
+{
+    const qint64 spent = cpuMilliseconds() - before;
+    std::printf("CPU time over 500 ms after the device went away: %lld ms\n",
+                static_cast<long long>(spent));
+    return spent;
+}
+
+enum Loss { Idle, InReplyWait, InRepeatRun };
 
 } // namespace
 
@@ -37,9 +65,7 @@ private:
 private slots:
     void init()
     {
-        peer = std::make_unique<ModulePeer>([](const QByteArray &command) {
-            return command == "#01" ? QByteArrayLiteral(">+05.123\r") : QByteArrayLiteral("?01\r");
-        });
+        peer = std::make_unique<ModulePeer>(answer);
         tool = std::make_unique<HostTool>();
         QVERIFY(tool->bind(1, peer->slavePath()));
     }
@@ -159,20 +185,98 @@ private slots:
         QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
     }
 
-    // The module goes away in the middle of a reply wait: the wait ends as a silent one and the
-    // port is closed instead of spinning on a hung-up line.
-    void aDeviceLostDuringTheWaitClosesThePort()
+    void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
     {
-        peer.reset();
-        peer = std::make_unique<ModulePeer>(nullptr);
-        QVERIFY(tool->bind(1, peer->slavePath()));
+        QTest::addColumn<int>("loss");
+        QTest::newRow("idle") << int(Idle);
+        QTest::newRow("in a reply wait") << int(InReplyWait);
+        QTest::newRow("in a repeat run") << int(InRepeatRun);
+    }
+
+    // The module goes away (an adapter unplugged): the port closes instead of spinning on a
+    // hung-up line, the lamp turns grey at once, and a device bound to the same COM number next
+    // takes over at the next Open, or at the next cycle of a run that goes on.
+    void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound()
+    {
+        QFETCH(int, loss);
+        peer = std::make_unique<ModulePeer>(nullptr); // silent: a reply wait lasts until the loss
+        const QString lostPath = peer->slavePath();
+        QVERIFY(tool->bind(1, lostPath));
         click("Command1");
-        QTimer::singleShot(50, [this] { peer->hangUp(); });
-        pressEnter();
-        QVERIFY(response().isEmpty());
-        QVERIFY(!tool->port.isOpen());
-        QVERIFY2(tool->lampToolTip().contains(QStringLiteral("went away")),
-                 qPrintable(tool->lampToolTip()));
+        QCOMPARE(lamp(), Green);
+        std::unique_ptr<ModulePeer> next;
+
+        if (loss != InRepeatRun) {
+            if (loss == Idle) {
+                peer->hangUp();
+                QTest::qWait(200);
+            } else {
+                QTimer::singleShot(50, [this] { peer->hangUp(); });
+                pressEnter();
+                QVERIFY(response().isEmpty());
+            }
+            QCOMPARE(lamp(), Grey);
+            QVERIFY(!tool->port.isOpen());
+            QCOMPARE(tool->lampToolTip(),
+                     "Not open: " + lostPath + ": device went away (unplugged or closed)");
+            const qint64 cpuBefore = cpuMilliseconds();
+            QTest::qWait(500);
+            QVERIFY(cpuSince(cpuBefore) < 100);
+
+            next = std::make_unique<ModulePeer>(answer);
+            QVERIFY(tool->bind(1, next->slavePath()));
+            click("Command1");
+            QCOMPARE(lamp(), Green);
+            pressEnter();
+            QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
+            return;
+        }
+
+        // Steps of the run, each taken once its condition holds: hang up inside the first reply
+        // wait; two cycles later look at the lamp, and at the CPU over the next 500 ms; then bind
+        // a new device and stop once it has had two commands.
+        QColor lampWhileLost;
+        QString tipWhileLost;
+        bool openWhileLost = true;
+        qint64 cpuBefore = 0;
+        qint64 cpuWhileLost = -1;
+        int step = 0;
+        QElapsedTimer run;
+        QElapsedTimer lost;
+        run.start();
+        QTimer driver;
+        const auto entries = [this] { return int(tool->program.log().entryCount()); };
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (step == 0) {
+                peer->hangUp();
+                step = 1;
+            } else if (step == 1 && entries() >= 2) {
+                lampWhileLost = lamp();
+                tipWhileLost = tool->lampToolTip();
+                openWhileLost = tool->port.isOpen();
+                cpuBefore = cpuMilliseconds();
+                lost.start();
+                step = 2;
+            } else if (step == 2 && lost.elapsed() >= 500) {
+                cpuWhileLost = cpuSince(cpuBefore);
+                next = std::make_unique<ModulePeer>(answer);
+                tool->bind(1, next->slavePath());
+                step = 3;
+            } else if ((step == 3 && next->received().size() >= 2) || run.elapsed() > 20000) {
+                driver.stop();
+                click("Command7");
+            }
+        });
+        find<QLineEdit>("Text5")->setText(QStringLiteral("50"));
+        driver.start(20);
+        click("Command6"); // returns when the run ends
+        QCOMPARE(lampWhileLost, Grey);
+        QVERIFY(!openWhileLost);
+        QCOMPARE(tipWhileLost, "Not open: no such device: " + lostPath);
+        QVERIFY(cpuWhileLost >= 0 && cpuWhileLost < 100);
+        QVERIFY(next && next->received().size() >= 2);
+        QCOMPARE(lamp(), Green);
+        QVERIFY(tool->program.log().text().contains(QStringLiteral("Response:>+05.123\r")));
     }
 
     // Continue send repeats the command until Stop; a Stop inside a reply wait lets that cycle

@@ -3,10 +3,31 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 using PortTest = PortFixture;
+
+// Opens `path` as a terminal program such as picocom does: no lock file, only flock on its
+// descriptor. -1 (errno says why) when the open or the lock fails.
+int openWithFlock(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return fd;
+    const int reason = errno;
+    ::close(fd);
+    errno = reason;
+    return -1;
+}
 
 TEST_F(PortTest, SettingsReachTheOpenPort)
 {
@@ -109,18 +130,84 @@ TEST_F(PortTest, OpenFailuresSayWhy)
 
 TEST_F(PortTest, DeviceHeldByAnotherProgramIsInUse)
 {
+    const QString inUse = m_peer.slavePath() + " is in use by another program";
     QProcess holder;
     holder.start(QStringLiteral(PORT_HOLDER), {"1"});
     ASSERT_TRUE(holder.waitForReadyRead(5000));
     ASSERT_EQ(holder.readLine().trimmed(), QByteArray("open"));
 
     EXPECT_FALSE(openCom(m_port, 1));
-    EXPECT_EQ(m_port.lastFailure(), m_peer.slavePath() + " is in use by another program");
+    EXPECT_EQ(m_port.lastFailure(), inUse);
 
     holder.closeWriteChannel();
     ASSERT_TRUE(holder.waitForFinished(5000));
     EXPECT_EQ(holder.exitCode(), 0);
-    EXPECT_TRUE(m_port.setOpen(true));
+
+    const int terminal = openWithFlock(m_peer.slavePath());
+    ASSERT_GE(terminal, 0) << std::strerror(errno);
+    EXPECT_FALSE(m_port.setOpen(true));
+    EXPECT_EQ(m_port.lastFailure(), inUse);
+    EXPECT_FALSE(m_port.isOpen());
+    ::close(terminal);
+
+    ASSERT_TRUE(m_port.setOpen(true));
+    // As root only the flock keeps the terminal out; otherwise TIOCEXCL refuses its open first.
+    EXPECT_EQ(openWithFlock(m_peer.slavePath()), -1);
+    EXPECT_EQ(errno, ::geteuid() == 0 ? EWOULDBLOCK : EBUSY) << std::strerror(errno);
+    ASSERT_TRUE(m_port.setOpen(false));
+    const int afterClose = openWithFlock(m_peer.slavePath());
+    EXPECT_GE(afterClose, 0) << std::strerror(errno);
+    ::close(afterClose);
+}
+
+// CI runs as root: the helper drops to nobody, who may not open the device.
+TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand a device to other owners and to become nobody";
+    // getpwnam and getgrnam reuse one buffer: keep the numbers, not the records.
+    const passwd *nobody = ::getpwnam("nobody");
+    ASSERT_TRUE(nobody);
+    const uid_t nobodyUid = nobody->pw_uid;
+    const gid_t nobodyGid = nobody->pw_gid;
+    const group *found = ::getgrnam("tty");
+    ASSERT_TRUE(found);
+    const gid_t tty = found->gr_gid;
+    found = ::getgrnam("dialout");
+    ASSERT_TRUE(found);
+    const gid_t dialout = found->gr_gid;
+    // nobody follows the COM link too.
+    ASSERT_EQ(::chmod(QFile::encodeName(m_config.path()).constData(), 0755), 0);
+    const QByteArray device = QFile::encodeName(m_peer.slavePath());
+    const QString denied = "failed: permission denied on " + m_peer.slavePath();
+    const struct
+    {
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        QString failure;
+    } cases[] = {
+        {0, tty, 0600, denied + " (owner root, group tty)"},
+        {0, dialout, 0660,
+         denied + " (owner root, group dialout): is the user in the dialout group?"},
+        {54321, 54321, 0600, denied + " (owner 54321, group 54321)"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure.toStdString());
+        ASSERT_EQ(::chown(device.constData(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+        QProcess holder;
+        holder.setChildProcessModifier([nobodyUid, nobodyGid] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid) != 0 ||
+                ::setuid(nobodyUid) != 0)
+                ::_exit(127);
+        });
+        holder.start(QStringLiteral(PORT_HOLDER), {"1"});
+        ASSERT_TRUE(holder.waitForReadyRead(5000)) << holder.exitCode();
+        EXPECT_EQ(QString::fromLocal8Bit(holder.readLine().trimmed()), c.failure);
+        holder.closeWriteChannel();
+        ASSERT_TRUE(holder.waitForFinished(5000));
+    }
 }
 
 TEST_F(PortTest, OneDeviceUnderTwoNamesSharesTheLock)
