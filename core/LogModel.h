@@ -12,7 +12,6 @@ public:
     void prepend(const QString &entry);
     QString text() const;
     std::size_t entryCount() const { return m_entries.size(); }
-    bool isEmpty() const { return m_entries.empty(); }
 
 private:
     std::vector<QString> m_entries; // oldest first

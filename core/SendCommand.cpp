@@ -4,6 +4,7 @@
 #include "core/FormState.h"
 #include "core/LineCodec.h"
 #include "core/LogModel.h"
+#include "core/Pause.h"
 #include "core/ResumeNext.h"
 #include "core/SerialPort.h"
 #include "core/Timestamp.h"

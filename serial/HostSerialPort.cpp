@@ -181,11 +181,6 @@ bool HostSerialPort::read(QByteArray &received)
     return true;
 }
 
-QString HostSerialPort::deviceFor(int n) const
-{
-    return m_map.devicePath(n).value_or(QString());
-}
-
 bool HostSerialPort::isOpen() const
 {
     return m_port.isOpen();
