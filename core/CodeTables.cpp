@@ -1,46 +1,34 @@
 #include "core/CodeTables.h"
 
-#include <array>
-#include <utility>
+#include "core/ModuleCodes.h"
+
+using namespace tolvane;
 
 namespace {
 
-using Row = std::pair<const char16_t *, const char *>;
-
-const std::array<Row, 10> baudRows{{{u"300", "01"},
-                                    {u"600", "02"},
-                                    {u"1200", "03"},
-                                    {u"2400", "04"},
-                                    {u"4800", "05"},
-                                    {u"9600", "06"},
-                                    {u"19200", "07"},
-                                    {u"38400", "08"},
-                                    {u"57600", "09"},
-                                    {u"115200", "0A"}}};
-
-const std::array<Row, 3> formatRows{
-    {{u"工程单位", "00"}, {u"满刻度的百分比", "01"}, {u"16进制的补码", "02"}}};
-
-const std::array<Row, 2> protocolRows{{{u"字符通讯协议", "0"}, {u"MODBUS RTU", "1"}}};
-
-template<std::size_t N>
-QStringList entriesOf(const std::array<Row, N> &rows)
+template<typename Rows>
+QStringList entriesOf(const Rows &rows)
 {
     QStringList entries;
-    for (const Row &row : rows)
-        entries << QString::fromUtf16(row.first);
+    for (const auto &row : rows)
+        entries << QString::fromUtf8(row.entry);
     return entries;
 }
 
-// Whole text, exact and case-sensitive.
-template<std::size_t N>
-QString codeFor(const std::array<Row, N> &rows, const QString &text, const char *fallback)
+// Whole text, exact and case-sensitive; any other text gets the first entry's code.
+template<typename Rows>
+QString codeFor(const Rows &rows, const QString &text)
 {
-    for (const Row &row : rows) {
-        if (text == QString::fromUtf16(row.first))
-            return QString::fromLatin1(row.second);
+    for (const auto &row : rows) {
+        if (text == QString::fromUtf8(row.entry))
+            return QString::fromLatin1(row.code);
     }
-    return QString::fromLatin1(fallback);
+    return QString::fromLatin1(rows.front().code);
+}
+
+QString comName(int n)
+{
+    return QStringLiteral("COM%1").arg(n);
 }
 
 } // namespace
@@ -49,27 +37,43 @@ QStringList comEntries()
 {
     QStringList entries;
     for (int n = 1; n <= 20; ++n)
-        entries << QStringLiteral("COM%1").arg(n);
+        entries << comName(n);
     return entries;
 }
 
 QStringList baudRateEntries()
 {
-    return entriesOf(baudRows);
+    QStringList entries;
+    for (const BaudRate &baud : kBaudRates)
+        entries << QString::number(baud.rate);
+    return entries;
 }
 QStringList formatEntries()
 {
-    return entriesOf(formatRows);
+    return entriesOf(kDataFormats);
 }
 QStringList protocolEntries()
 {
-    return entriesOf(protocolRows);
+    return entriesOf(kProtocols);
+}
+
+QString entryMeaning(const QString &entryText)
+{
+    for (const auto &row : kDataFormats) {
+        if (entryText == QString::fromUtf8(row.entry))
+            return QString::fromUtf8(row.meaning);
+    }
+    for (const auto &row : kProtocols) {
+        if (entryText == QString::fromUtf8(row.entry))
+            return QString::fromUtf8(row.meaning);
+    }
+    return {};
 }
 
 std::int16_t portNumberFor(const QString &comText)
 {
     for (std::int16_t n = 1; n <= 20; ++n) {
-        if (comText == QStringLiteral("COM%1").arg(n))
+        if (comText == comName(n))
             return n;
     }
     return 1;
@@ -77,13 +81,17 @@ std::int16_t portNumberFor(const QString &comText)
 
 QString baudCodeFor(const QString &baudText)
 {
-    return codeFor(baudRows, baudText, "06");
+    for (const BaudRate &baud : kBaudRates) {
+        if (baudText == QString::number(baud.rate))
+            return QString::fromLatin1(baud.code);
+    }
+    return QString::fromLatin1(baudCode(kDefaultBaudRate));
 }
 QString formatCodeFor(const QString &formatText)
 {
-    return codeFor(formatRows, formatText, "00");
+    return codeFor(kDataFormats, formatText);
 }
 QString protocolCodeFor(const QString &protocolText)
 {
-    return codeFor(protocolRows, protocolText, "0");
+    return codeFor(kProtocols, protocolText);
 }

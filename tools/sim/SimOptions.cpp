@@ -1,6 +1,5 @@
 #include "SimOptions.h"
 
-#include "Reading.h"
 #include "TextUtil.h"
 
 #include <algorithm>
@@ -11,6 +10,14 @@
 namespace sim {
 
 namespace {
+std::string moduleRates()
+{
+    std::string rates;
+    for (const tolvane::BaudRate &baud : tolvane::kBaudRates)
+        rates += (rates.empty() ? "" : " ") + std::to_string(baud.rate);
+    return rates;
+}
+
 std::optional<int> parseNumber(const std::string &text, int min, int max)
 {
     if (text.empty() || text.size() > 9 ||
@@ -44,9 +51,7 @@ const std::map<std::string, Setter> &valueOptions()
          [](SimOptions &o, const std::string &v) -> std::string {
              const auto baud = parseNumber(v, 1, 1000000);
              o.baud = baud.value_or(0);
-             return baud && isModuleBaud(*baud)
-                        ? ""
-                        : "one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200";
+             return baud && tolvane::baudCode(*baud) ? "" : "one of " + moduleRates();
          }},
         {"--reply-delay",
          [](SimOptions &o, const std::string &v) -> std::string {
@@ -118,7 +123,7 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
     return result;
 }
 
-const char *usageText()
+std::string usageText()
 {
     return "Usage: tolvane-sim [options]\n"
            "A simulated measurement module on a pseudo-terminal, bound to a COM number of\n"
@@ -127,7 +132,9 @@ const char *usageText()
            "\n"
            "  --com N            bind COM N (1-20); default COM1, else the first free one\n"
            "  --address HH       module address, two hex digits (default 01)\n"
-           "  --baud B           module baud rate (default 9600)\n"
+           "  --baud B           module baud rate (default " +
+           std::to_string(tolvane::kDefaultBaudRate) +
+           ")\n"
            "  --jumper           configuration jumper fitted: rate and protocol may change\n"
            "  --reply-delay MS   wait MS milliseconds before each reply\n"
            "  --split            send each reply in three pieces, 20 ms apart\n"
