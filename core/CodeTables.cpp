@@ -1,5 +1,6 @@
 #include "core/CodeTables.h"
 
+#include "core/ComLinks.h"
 #include "core/ModuleCodes.h"
 
 using namespace tolvane;
@@ -36,7 +37,7 @@ QString comName(int n)
 QStringList comEntries()
 {
     QStringList entries;
-    for (int n = 1; n <= 20; ++n)
+    for (int n = kFirstCom; n <= kLastCom; ++n)
         entries << comName(n);
     return entries;
 }
@@ -72,7 +73,7 @@ QString entryMeaning(const QString &entryText)
 
 std::int16_t portNumberFor(const QString &comText)
 {
-    for (std::int16_t n = 1; n <= 20; ++n) {
+    for (std::int16_t n = kFirstCom; n <= kLastCom; ++n) {
         if (comText == comName(n))
             return n;
     }

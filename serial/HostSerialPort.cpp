@@ -32,7 +32,7 @@ bool HostSerialPort::setPortNumber(std::int16_t n)
 {
     if (m_port.isOpen())
         return false;
-    if (n < ComPortMap::FirstPort || n > ComPortMap::LastPort) {
+    if (n < tolvane::kFirstCom || n > tolvane::kLastCom) {
         fail(m_map.noDeviceReason(n));
         return false;
     }

@@ -3,6 +3,7 @@
 #include "app/ControlTable.h"
 #include "app/LampWidget.h"
 #include "app/Program.h"
+#include "core/ComLinks.h"
 #include "core/DisplayText.h"
 
 #include <QComboBox>
@@ -133,7 +134,7 @@ private slots:
             QCOMPARE(find<QComboBox>(name)->currentText(), QString::fromUtf16(text));
             QVERIFY(!find<QComboBox>(name)->isEditable());
         }
-        QCOMPARE(find<QComboBox>("Combo1")->count(), 20);
+        QCOMPARE(find<QComboBox>("Combo1")->count(), tolvane::kLastCom - tolvane::kFirstCom + 1);
         QCOMPARE(find<QComboBox>("Combo4")->itemText(1), QStringLiteral("MODBUS RTU"));
         QVERIFY(port->calls.empty());
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("Command1"));

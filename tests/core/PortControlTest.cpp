@@ -1,5 +1,6 @@
 #include "CoreFixture.h"
 
+#include "core/ComLinks.h"
 #include "core/ModuleCodes.h"
 
 namespace {
@@ -8,9 +9,12 @@ using PortControlTest = CoreTest;
 
 TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
 {
+    const int last = tolvane::kLastCom;
+    const QString lastCom = QStringLiteral("COM%1").arg(last);
+    const QString pastCom = QStringLiteral("COM%1").arg(last + 1);
     const std::pair<QString, int> cases[] = {
-        {"COM1", 1}, {"COM7", 7},  {"COM10", 10}, {"COM20", 20}, {"COM21", 1},
-        {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},       {"COM0", 1},
+        {"COM1", 1}, {"COM7", 7},  {"COM10", 10}, {lastCom, last}, {pastCom, 1},
+        {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},         {"COM0", 1},
     };
     for (const auto &[text, expected] : cases) {
         SCOPED_TRACE(text.toStdString());
@@ -76,8 +80,8 @@ TEST_F(PortControlTest, ClosePortTurnsGreyUnlessClosingFails)
 TEST_F(PortControlTest, StartUpFillsTheListsAndSetsMatchingCodes)
 {
     using List = WindowControls::List;
-    EXPECT_EQ(window.entries[List::Com].size(), 20);
-    EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM20"));
+    EXPECT_EQ(window.entries[List::Com].size(), tolvane::kLastCom - tolvane::kFirstCom + 1);
+    EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM%1").arg(tolvane::kLastCom));
     EXPECT_EQ(window.lists[List::Com], QStringLiteral("COM1"));
     EXPECT_EQ(window.entries[List::ModuleBaud], window.entries[List::LinkBaud]);
     EXPECT_EQ(window.entries[List::LinkBaud].size(), qsizetype(tolvane::kBaudRates.size()));

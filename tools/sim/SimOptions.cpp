@@ -1,6 +1,7 @@
 #include "SimOptions.h"
 
 #include "TextUtil.h"
+#include "core/ComLinks.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +11,11 @@
 namespace sim {
 
 namespace {
+std::string comRange()
+{
+    return std::to_string(tolvane::kFirstCom) + " to " + std::to_string(tolvane::kLastCom);
+}
+
 std::string moduleRates()
 {
     std::string rates;
@@ -38,8 +44,8 @@ const std::map<std::string, Setter> &valueOptions()
     static const std::map<std::string, Setter> options = {
         {"--com",
          [](SimOptions &o, const std::string &v) -> std::string {
-             o.com = parseNumber(v, 1, kMaxCom);
-             return o.com ? "" : "a number from 1 to 20";
+             o.com = parseNumber(v, tolvane::kFirstCom, tolvane::kLastCom);
+             return o.com ? "" : "a number from " + comRange();
          }},
         {"--address",
          [](SimOptions &o, const std::string &v) -> std::string {
@@ -130,7 +136,9 @@ std::string usageText()
            "the tool through the link ${XDG_CONFIG_HOME:-~/.config}/tolvane/comN.\n"
            "Prints 'tolvane-sim: COM<N> -> <slave path>' once ready; ends on INT, TERM, HUP.\n"
            "\n"
-           "  --com N            bind COM N (1-20); default COM1, else the first free one\n"
+           "  --com N            bind COM N (" +
+           comRange() +
+           "); default COM1, else the first free one\n"
            "  --address HH       module address, two hex digits (default 01)\n"
            "  --baud B           module baud rate (default " +
            std::to_string(tolvane::kDefaultBaudRate) +

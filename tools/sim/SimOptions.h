@@ -27,8 +27,6 @@ struct ParsedOptions
     std::string error; // empty when the arguments were good
 };
 
-constexpr int kMaxCom = 20;
-
 // Arguments without the program name. Values go as "--com 3" or "--com=3".
 ParsedOptions parseOptions(const std::vector<std::string> &args);
 std::string usageText();
