@@ -16,15 +16,23 @@ QStringList entriesOf(const Rows &rows)
     return entries;
 }
 
-// Whole text, exact and case-sensitive; any other text gets the first entry's code.
+// Whole text, exact and case-sensitive.
 template<typename Rows>
-QString codeFor(const Rows &rows, const QString &text)
+const typename Rows::value_type *rowFor(const Rows &rows, const QString &text)
 {
     for (const auto &row : rows) {
         if (text == QString::fromUtf8(row.entry))
-            return QString::fromLatin1(row.code);
+            return &row;
     }
-    return QString::fromLatin1(rows.front().code);
+    return nullptr;
+}
+
+// Any other text gets the first entry's code.
+template<typename Rows>
+QString codeFor(const Rows &rows, const QString &text)
+{
+    const auto *row = rowFor(rows, text);
+    return QString::fromLatin1((row ? *row : rows.front()).code);
 }
 
 QString comName(int n)
@@ -60,14 +68,10 @@ QStringList protocolEntries()
 
 QString entryMeaning(const QString &entryText)
 {
-    for (const auto &row : kDataFormats) {
-        if (entryText == QString::fromUtf8(row.entry))
-            return QString::fromUtf8(row.meaning);
-    }
-    for (const auto &row : kProtocols) {
-        if (entryText == QString::fromUtf8(row.entry))
-            return QString::fromUtf8(row.meaning);
-    }
+    if (const auto *row = rowFor(kDataFormats, entryText))
+        return QString::fromUtf8(row->meaning);
+    if (const auto *row = rowFor(kProtocols, entryText))
+        return QString::fromUtf8(row->meaning);
     return {};
 }
 
