@@ -7,8 +7,8 @@ using namespace tolvane;
 
 namespace {
 
-template<typename Rows>
-QStringList entriesOf(const Rows &rows)
+template<typename Row, std::size_t N>
+QStringList entriesOf(const Row (&rows)[N])
 {
     QStringList entries;
     for (const auto &row : rows)
@@ -17,8 +17,8 @@ QStringList entriesOf(const Rows &rows)
 }
 
 // Whole text, exact and case-sensitive.
-template<typename Rows>
-const typename Rows::value_type *rowFor(const Rows &rows, const QString &text)
+template<typename Row, std::size_t N>
+const Row *rowFor(const Row (&rows)[N], const QString &text)
 {
     for (const auto &row : rows) {
         if (text == QString::fromUtf8(row.entry))
@@ -28,11 +28,11 @@ const typename Rows::value_type *rowFor(const Rows &rows, const QString &text)
 }
 
 // Any other text gets the first entry's code.
-template<typename Rows>
-QString codeFor(const Rows &rows, const QString &text)
+template<typename Row, std::size_t N>
+QString codeFor(const Row (&rows)[N], const QString &text)
 {
-    const auto *row = rowFor(rows, text);
-    return QString::fromLatin1((row ? *row : rows.front()).code);
+    const Row *row = rowFor(rows, text);
+    return QString::fromLatin1((row ? *row : rows[0]).code);
 }
 
 QString comName(int n)

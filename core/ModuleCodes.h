@@ -3,8 +3,6 @@
 // The module's rates, data formats and protocols with the codes its commands carry. Plain C++:
 // the simulated module, which links no Qt, answers from these same tables.
 
-#include <array>
-
 namespace tolvane {
 
 struct BaudRate
@@ -13,18 +11,10 @@ struct BaudRate
     const char *code;
 };
 
-inline constexpr std::array<BaudRate, 10> kBaudRates{{
-    {300, "01"},
-    {600, "02"},
-    {1200, "03"},
-    {2400, "04"},
-    {4800, "05"},
-    {9600, "06"},
-    {19200, "07"},
-    {38400, "08"},
-    {57600, "09"},
-    {115200, "0A"},
-}};
+inline constexpr BaudRate kBaudRates[] = {
+    {300, "01"},  {600, "02"},   {1200, "03"},  {2400, "04"},  {4800, "05"},
+    {9600, "06"}, {19200, "07"}, {38400, "08"}, {57600, "09"}, {115200, "0A"},
+};
 inline constexpr int kDefaultBaudRate = 9600;
 
 // Null for a rate the module does not have.
@@ -51,16 +41,16 @@ struct CodedEntry
     const char *meaning;
 };
 
-inline constexpr std::array<CodedEntry<DataFormat>, 3> kDataFormats{{
+inline constexpr CodedEntry<DataFormat> kDataFormats[] = {
     {DataFormat::Engineering, "工程单位", "00", "Engineering units"},
     {DataFormat::PercentOfFullScale, "满刻度的百分比", "01", "Percent of full scale"},
     {DataFormat::TwosComplementHex, "16进制的补码", "02", "Two's complement, hexadecimal"},
-}};
+};
 
-inline constexpr std::array<CodedEntry<Protocol>, 2> kProtocols{{
+inline constexpr CodedEntry<Protocol> kProtocols[] = {
     {Protocol::Character, "字符通讯协议", "0", "Character (text) protocol"},
     {Protocol::ModbusRtu, "MODBUS RTU", "1",
      "MODBUS RTU (binary; the module stops answering text commands)"},
-}};
+};
 
 } // namespace tolvane

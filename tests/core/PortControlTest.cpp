@@ -84,7 +84,7 @@ TEST_F(PortControlTest, StartUpFillsTheListsAndSetsMatchingCodes)
     EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM%1").arg(tolvane::kLastCom));
     EXPECT_EQ(window.lists[List::Com], QStringLiteral("COM1"));
     EXPECT_EQ(window.entries[List::ModuleBaud], window.entries[List::LinkBaud]);
-    EXPECT_EQ(window.entries[List::LinkBaud].size(), qsizetype(tolvane::kBaudRates.size()));
+    EXPECT_EQ(window.entries[List::LinkBaud].size(), qsizetype(std::size(tolvane::kBaudRates)));
     EXPECT_EQ(window.lists[List::LinkBaud], QStringLiteral("9600"));
     EXPECT_EQ(window.lists[List::Format], QStringLiteral("工程单位"));
     EXPECT_EQ(window.lists[List::Protocol], QStringLiteral("字符通讯协议"));

@@ -9,9 +9,9 @@
 namespace sim {
 
 namespace {
-template<typename Rows>
-auto valueForCode(const Rows &rows, const std::string &code)
-    -> std::optional<decltype(rows.front().value)>
+template<typename Value, std::size_t N>
+std::optional<Value> valueForCode(const tolvane::CodedEntry<Value> (&rows)[N],
+                                  const std::string &code)
 {
     for (const auto &row : rows) {
         if (code == row.code)
