@@ -12,6 +12,7 @@ constexpr auto List = ControlKind::List;
 const std::array<ControlRow, 35> controlTable{{
 //   name            kind                                  container caption                          left   top  width height tab  font   readOnly
     {"Text5",        TextBox,                              "",       u"100",                          4080, 2760,  1575,  270, 29, false, false},
+    // Never a widget (the Save dialog is a function core is given); the table lists all 35 controls.
     {"CommonDialog1", ControlKind::FileDialogComponent,    "",       u"",                                0,    0,     0,    0, -1, false, false},
     {"Command8",     Button,                               "",       u"另存为/Save to file",          2400, 3120,  1575,  495, 28, false, false},
     {"RichTextBox1", ControlKind::LogView,                 "",       u"",                              360, 4920, 11895, 3495, 27, false, false},
@@ -37,6 +38,7 @@ const std::array<ControlRow, 35> controlTable{{
     {"Command3",     Button,                               "",       u"发送命令/Send",                  360, 2520,  1695,  495,  2, false, false},
     {"Command2",     Button,                               "",       u"关闭串口/Close",                4200,  240,  1455,  495,  1, false, false},
     {"Command1",     Button,                               "",       u"打开串口/Open",                 2640,  240,  1455,  495,  0, false, false},
+    // Never a widget (HostSerialPort is the port); the table lists all 35 controls.
     {"MSComm1",      ControlKind::SerialComponent,         "",       u"",                                0,    0,     0,    0, -1, false, false},
     {"Label11",      Label,                                "",       u"mS",                           5760, 2760,   495,  255, 31, false, false},
     {"Label10",      Label,                                "",       u"时间间隔",                      4080, 2520,   735,  255, 30, false, false},

@@ -27,11 +27,11 @@ QString lampToolTip(const HostSerialPort &port)
 void wireHostPort(MainWindow &window, HostSerialPort &port)
 {
     window.setComToolTipSource([] {
-        // One scan of the host's ports for all twenty entries.
+        // One scan of the host's ports for all entries.
         const QStringList present = ComPortMap::hostSerialPorts();
         const ComPortMap snapshot([present] { return present; });
         QStringList tips;
-        for (int n = ComPortMap::FirstPort; n <= ComPortMap::LastPort; ++n)
+        for (int n = tolvane::kFirstCom; n <= tolvane::kLastCom; ++n)
             tips << snapshot.describe(n);
         return tips;
     });

@@ -1,46 +1,43 @@
 #include "core/CodeTables.h"
 
-#include <array>
-#include <utility>
+#include "core/ComLinks.h"
+#include "core/ModuleCodes.h"
+
+using namespace tolvane;
 
 namespace {
 
-using Row = std::pair<const char16_t *, const char *>;
-
-const std::array<Row, 10> baudRows{{{u"300", "01"},
-                                    {u"600", "02"},
-                                    {u"1200", "03"},
-                                    {u"2400", "04"},
-                                    {u"4800", "05"},
-                                    {u"9600", "06"},
-                                    {u"19200", "07"},
-                                    {u"38400", "08"},
-                                    {u"57600", "09"},
-                                    {u"115200", "0A"}}};
-
-const std::array<Row, 3> formatRows{
-    {{u"工程单位", "00"}, {u"满刻度的百分比", "01"}, {u"16进制的补码", "02"}}};
-
-const std::array<Row, 2> protocolRows{{{u"字符通讯协议", "0"}, {u"MODBUS RTU", "1"}}};
-
-template<std::size_t N>
-QStringList entriesOf(const std::array<Row, N> &rows)
+template<typename Row, std::size_t N>
+QStringList entriesOf(const Row (&rows)[N])
 {
     QStringList entries;
-    for (const Row &row : rows)
-        entries << QString::fromUtf16(row.first);
+    for (const auto &row : rows)
+        entries << QString::fromUtf8(row.entry);
     return entries;
 }
 
 // Whole text, exact and case-sensitive.
-template<std::size_t N>
-QString codeFor(const std::array<Row, N> &rows, const QString &text, const char *fallback)
+template<typename Row, std::size_t N>
+const Row *rowFor(const Row (&rows)[N], const QString &text)
 {
-    for (const Row &row : rows) {
-        if (text == QString::fromUtf16(row.first))
-            return QString::fromLatin1(row.second);
+    for (const auto &row : rows) {
+        if (text == QString::fromUtf8(row.entry))
+            return &row;
     }
-    return QString::fromLatin1(fallback);
+    return nullptr;
+}
+
+// Any other text gets the first entry's code.
+template<typename Row, std::size_t N>
+QString codeFor(const Row (&rows)[N], const QString &text)
+{
+    const Row *row = rowFor(rows, text);
+    return QString::fromLatin1((row ? *row : rows[0]).code);
+}
+
+QString comName(int n)
+{
+    return QStringLiteral("COM%1").arg(n);
 }
 
 } // namespace
@@ -48,28 +45,40 @@ QString codeFor(const std::array<Row, N> &rows, const QString &text, const char 
 QStringList comEntries()
 {
     QStringList entries;
-    for (int n = 1; n <= 20; ++n)
-        entries << QStringLiteral("COM%1").arg(n);
+    for (int n = kFirstCom; n <= kLastCom; ++n)
+        entries << comName(n);
     return entries;
 }
 
 QStringList baudRateEntries()
 {
-    return entriesOf(baudRows);
+    QStringList entries;
+    for (const BaudRate &baud : kBaudRates)
+        entries << QString::number(baud.rate);
+    return entries;
 }
 QStringList formatEntries()
 {
-    return entriesOf(formatRows);
+    return entriesOf(kDataFormats);
 }
 QStringList protocolEntries()
 {
-    return entriesOf(protocolRows);
+    return entriesOf(kProtocols);
+}
+
+QString entryMeaning(const QString &entryText)
+{
+    if (const auto *row = rowFor(kDataFormats, entryText))
+        return QString::fromUtf8(row->meaning);
+    if (const auto *row = rowFor(kProtocols, entryText))
+        return QString::fromUtf8(row->meaning);
+    return {};
 }
 
 std::int16_t portNumberFor(const QString &comText)
 {
-    for (std::int16_t n = 1; n <= 20; ++n) {
-        if (comText == QStringLiteral("COM%1").arg(n))
+    for (std::int16_t n = kFirstCom; n <= kLastCom; ++n) {
+        if (comText == comName(n))
             return n;
     }
     return 1;
@@ -77,13 +86,17 @@ std::int16_t portNumberFor(const QString &comText)
 
 QString baudCodeFor(const QString &baudText)
 {
-    return codeFor(baudRows, baudText, "06");
+    for (const BaudRate &baud : kBaudRates) {
+        if (baudText == QString::number(baud.rate))
+            return QString::fromLatin1(baud.code);
+    }
+    return QString::fromLatin1(baudCode(kDefaultBaudRate));
 }
 QString formatCodeFor(const QString &formatText)
 {
-    return codeFor(formatRows, formatText, "00");
+    return codeFor(kDataFormats, formatText);
 }
 QString protocolCodeFor(const QString &protocolText)
 {
-    return codeFor(protocolRows, protocolText, "0");
+    return codeFor(kProtocols, protocolText);
 }

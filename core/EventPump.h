@@ -9,6 +9,3 @@ public:
     virtual void pumpEvents() = 0;
     virtual void sleepMilliseconds(int milliseconds) = 0;
 };
-
-// Sleep, then pump pending events three times.
-void Pause(EventPump &pump, int milliseconds);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ModuleCodes.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -10,9 +12,9 @@ struct FormState
     std::int16_t PortNumber = 1;
     QString LastCommand;
     std::int16_t PollCount = 0; // shared by nested sends on purpose
-    QString BaudCode = QStringLiteral("06");
-    QString FormatCode = QStringLiteral("00");
-    QString ProtocolCode = QStringLiteral("0");
+    QString BaudCode = QString::fromLatin1(tolvane::baudCode(tolvane::kDefaultBaudRate));
+    QString FormatCode = QString::fromLatin1(tolvane::kDataFormats[0].code);
+    QString ProtocolCode = QString::fromLatin1(tolvane::kProtocols[0].code);
     std::int16_t RepeatFlag = 0;
     double IntervalLeft = 0;
 };

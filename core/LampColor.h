@@ -10,7 +10,6 @@ struct LampColor
     {
         return a.red == b.red && a.green == b.green && a.blue == b.blue;
     }
-    friend bool operator!=(LampColor a, LampColor b) { return !(a == b); }
 };
 
 inline constexpr LampColor LampGrey{192, 192, 192};

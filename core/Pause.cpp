@@ -1,3 +1,5 @@
+#include "core/Pause.h"
+
 #include "core/EventPump.h"
 
 void Pause(EventPump &pump, int milliseconds)

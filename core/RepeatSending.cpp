@@ -1,8 +1,8 @@
 #include "core/Operations.h"
 
-#include "core/EventPump.h"
 #include "core/FormState.h"
 #include "core/LeadingNumber.h"
+#include "core/Pause.h"
 #include "core/WindowControls.h"
 
 void Operations::StartRepeat()

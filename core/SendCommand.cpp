@@ -5,6 +5,7 @@
 #include "core/LineCodec.h"
 #include "core/LogEntry.h"
 #include "core/LogModel.h"
+#include "core/Pause.h"
 #include "core/ResumeNext.h"
 #include "core/SerialPort.h"
 #include "core/Timestamp.h"

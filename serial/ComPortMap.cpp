@@ -8,7 +8,16 @@
 
 #include <utility>
 
+using tolvane::kFirstCom;
+using tolvane::kLastCom;
+
 namespace {
+
+// Read anew on every call, so a changed XDG_CONFIG_HOME counts at once.
+QString linkDirectory()
+{
+    return QString::fromStdString(tolvane::linkDirectory());
+}
 
 QString ordinal(int n)
 {
@@ -49,22 +58,13 @@ QStringList ComPortMap::hostSerialPorts()
     return paths;
 }
 
-QString ComPortMap::linkDirectory()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // A relative XDG_CONFIG_HOME is invalid and to be ignored.
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QLatin1String("/.config");
-    return QDir::cleanPath(base + QLatin1String("/tolvane"));
-}
-
 ComPortMap::Mapping ComPortMap::resolve(int n) const
 {
     Mapping mapping;
-    if (n < FirstPort || n > LastPort)
+    if (n < kFirstCom || n > kLastCom)
         return mapping;
 
-    const QFileInfo entry(linkDirectory() + QLatin1String("/com") + QString::number(n));
+    const QFileInfo entry(QString::fromStdString(tolvane::comLinkPath(n)));
     if (entry.isSymbolicLink()) {
         mapping.source = Source::Link;
         mapping.path = entry.symLinkTarget();
@@ -116,11 +116,11 @@ QString ComPortMap::describe(int n) const
 
 QString ComPortMap::noDeviceReason(int n) const
 {
-    if (n < FirstPort || n > LastPort)
+    if (n < kFirstCom || n > kLastCom)
         return QStringLiteral("COM%1 is not a port number (COM%2 to COM%3)")
             .arg(n)
-            .arg(FirstPort)
-            .arg(LastPort);
+            .arg(kFirstCom)
+            .arg(kLastCom);
     const Mapping mapping = resolve(n);
     return QStringLiteral(
                "COM%1 maps to no device (no link in %2 and only %3 serial port%4 present)")

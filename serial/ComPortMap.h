@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/ComLinks.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
 
-// Which device COMn (1..20) means on this host:
+// Which device COMn (tolvane::kFirstCom..kLastCom) means on this host:
 //  1. ${XDG_CONFIG_HOME:-$HOME/.config}/tolvane/comN, when that link (or file) exists. It may point
 //     to any device: a /dev/serial/by-id/... name, a pseudo-terminal. A dangling link still maps;
 //     opening it then fails with "no such device".
@@ -15,17 +17,12 @@
 class ComPortMap
 {
 public:
-    static constexpr int FirstPort = 1;
-    static constexpr int LastPort = 20;
-
     // Device paths of the serial ports present, in any order.
     using PortLister = std::function<QStringList()>;
 
     explicit ComPortMap(PortLister presentPorts = hostSerialPorts);
 
     static QStringList hostSerialPorts();
-    // Read anew on every call, so a changed XDG_CONFIG_HOME counts at once.
-    static QString linkDirectory();
 
     std::optional<QString> devicePath(int n) const;
     // One line for the COM list's tooltip, e.g. "COM2 -> /dev/ttyS1 (2nd serial port present)".

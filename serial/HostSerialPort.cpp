@@ -34,7 +34,7 @@ bool HostSerialPort::setPortNumber(std::int16_t n)
 {
     if (m_port.isOpen())
         return false;
-    if (n < ComPortMap::FirstPort || n > ComPortMap::LastPort) {
+    if (n < tolvane::kFirstCom || n > tolvane::kLastCom) {
         fail(m_map.noDeviceReason(n));
         return false;
     }
@@ -191,11 +191,6 @@ bool HostSerialPort::read(QByteArray &received)
     // as well would let a notification already polled read nothing, which Qt reports as an error.
     received.append(m_port.readAll());
     return true;
-}
-
-QString HostSerialPort::deviceFor(int n) const
-{
-    return m_map.devicePath(n).value_or(QString());
 }
 
 bool HostSerialPort::isOpen() const

@@ -29,9 +29,6 @@ public:
     bool write(const QByteArray &bytes) override;
     bool read(QByteArray &received) override;
 
-    const ComPortMap &portMap() const { return m_map; }
-    // The device COMn maps to now, empty when none.
-    QString deviceFor(int n) const;
     int portNumber() const { return m_portNumber; }
     // The device path of the last open attempt.
     QString currentDevice() const { return m_currentDevice; }

@@ -4,6 +4,7 @@
 #include "app/LampWidget.h"
 #include "app/Program.h"
 #include "app/ResponseBox.h"
+#include "core/ComLinks.h"
 #include "core/DisplayText.h"
 
 #include <QClipboard>
@@ -153,7 +154,7 @@ private slots:
             QCOMPARE(find<QComboBox>(name)->currentText(), QString::fromUtf16(text));
             QVERIFY(!find<QComboBox>(name)->isEditable());
         }
-        QCOMPARE(find<QComboBox>("Combo1")->count(), 20);
+        QCOMPARE(find<QComboBox>("Combo1")->count(), tolvane::kLastCom - tolvane::kFirstCom + 1);
         QCOMPARE(find<QComboBox>("Combo4")->itemText(1), QStringLiteral("MODBUS RTU"));
         QVERIFY(port->calls.empty());
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("Command1"));

@@ -1,14 +1,20 @@
 #include "CoreFixture.h"
 
+#include "core/ComLinks.h"
+#include "core/ModuleCodes.h"
+
 namespace {
 
 using PortControlTest = CoreTest;
 
 TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
 {
+    const int last = tolvane::kLastCom;
+    const QString lastCom = QStringLiteral("COM%1").arg(last);
+    const QString pastCom = QStringLiteral("COM%1").arg(last + 1);
     const std::pair<QString, int> cases[] = {
-        {"COM1", 1}, {"COM7", 7},  {"COM10", 10}, {"COM20", 20}, {"COM21", 1},
-        {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},       {"COM0", 1},
+        {"COM1", 1}, {"COM7", 7},  {"COM10", 10}, {lastCom, last}, {pastCom, 1},
+        {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},         {"COM0", 1},
     };
     for (const auto &[text, expected] : cases) {
         SCOPED_TRACE(text.toStdString());
@@ -74,11 +80,11 @@ TEST_F(PortControlTest, ClosePortTurnsGreyUnlessClosingFails)
 TEST_F(PortControlTest, StartUpFillsTheListsAndSetsMatchingCodes)
 {
     using List = WindowControls::List;
-    EXPECT_EQ(window.entries[List::Com].size(), 20);
-    EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM20"));
+    EXPECT_EQ(window.entries[List::Com].size(), tolvane::kLastCom - tolvane::kFirstCom + 1);
+    EXPECT_EQ(window.entries[List::Com].last(), QStringLiteral("COM%1").arg(tolvane::kLastCom));
     EXPECT_EQ(window.lists[List::Com], QStringLiteral("COM1"));
     EXPECT_EQ(window.entries[List::ModuleBaud], window.entries[List::LinkBaud]);
-    EXPECT_EQ(window.entries[List::LinkBaud].size(), 10);
+    EXPECT_EQ(window.entries[List::LinkBaud].size(), qsizetype(std::size(tolvane::kBaudRates)));
     EXPECT_EQ(window.lists[List::LinkBaud], QStringLiteral("9600"));
     EXPECT_EQ(window.lists[List::Format], QStringLiteral("工程单位"));
     EXPECT_EQ(window.lists[List::Protocol], QStringLiteral("字符通讯协议"));

@@ -22,7 +22,7 @@ public:
     HostTool()
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        QDir(config.path()).mkpath(QStringLiteral("tolvane"));
+        QDir().mkpath(QString::fromStdString(tolvane::linkDirectory()));
         wireHostPort(program.window(), port);
         program.window().setCloseHandler(nullptr); // closing would end the test process
         program.window().show();
@@ -31,7 +31,7 @@ public:
     QString configPath() const { return config.path(); }
     bool bind(int com, const QString &device)
     {
-        const QString link = config.filePath(QStringLiteral("tolvane/com%1").arg(com));
+        const QString link = QString::fromStdString(tolvane::comLinkPath(com));
         QFile::remove(link);
         return QFile::link(device, link);
     }

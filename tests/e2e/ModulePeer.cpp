@@ -1,38 +1,6 @@
 #include "ModulePeer.h"
 
-#include <termios.h>
-
-namespace {
-
-int baudOf(speed_t speed)
-{
-    switch (speed) {
-    case B300:
-        return 300;
-    case B600:
-        return 600;
-    case B1200:
-        return 1200;
-    case B2400:
-        return 2400;
-    case B4800:
-        return 4800;
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    default:
-        return -1;
-    }
-}
-
-} // namespace
+#include "LineSpeed.h"
 
 ModulePeer::ModulePeer(Responder responder)
     : m_responder(std::move(responder))
@@ -49,7 +17,7 @@ ModulePeer::~ModulePeer()
 int ModulePeer::lineBaud() const
 {
     const termios attributes = m_pty.attributes();
-    return baudOf(cfgetospeed(&attributes));
+    return sim::moduleBaudOf(cfgetospeed(&attributes));
 }
 
 QList<ModulePeer::Received> ModulePeer::received() const

@@ -1,6 +1,7 @@
 // Closing the window ends the process at once, from anywhere: exit status 0, no byte on the line
 // after the close, the port's lock file gone.
 #include "ModulePeer.h"
+#include "core/ComLinks.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,11 +50,12 @@ private slots:
         QFETCH(bool, answer);
 
         QTemporaryDir config;
-        QVERIFY(QDir(config.path()).mkpath(QStringLiteral("tolvane")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        QVERIFY(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
         ModulePeer peer([answer](const QByteArray &) {
             return answer ? QByteArrayLiteral(">+05.123\r") : QByteArray();
         });
-        QVERIFY(QFile::link(peer.slavePath(), config.filePath(QStringLiteral("tolvane/com1"))));
+        QVERIFY(QFile::link(peer.slavePath(), QString::fromStdString(tolvane::comLinkPath(1))));
 
         QProcess tool;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

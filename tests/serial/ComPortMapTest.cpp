@@ -16,11 +16,12 @@ protected:
     {
         ASSERT_TRUE(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        m_links = QString::fromStdString(tolvane::linkDirectory());
         ASSERT_TRUE(QDir().mkpath(m_links));
     }
 
     const QTemporaryDir m_config;
-    const QString m_links = m_config.path() + QStringLiteral("/tolvane");
+    QString m_links;
     // Unordered on purpose: the map must order them itself.
     const ComPortMap m_map{[] {
         return QStringList{"/dev/ttyS10", "/dev/ttyUSB1", "/dev/ttyS2", "/dev/ttyACM0",
@@ -34,7 +35,7 @@ TEST_F(ComPortMapTest, NumbersThePortsPresentWhenNoLinkExists)
                                "/dev/ttyS10"};
     for (int n = 1; n <= 5; ++n)
         EXPECT_EQ(m_map.devicePath(n), expected.at(n - 1)) << n;
-    for (int n : {0, 6, 20, 21, -1})
+    for (int n : {0, 6, tolvane::kLastCom, tolvane::kLastCom + 1, -1})
         EXPECT_FALSE(m_map.devicePath(n).has_value()) << n;
 
     EXPECT_EQ(m_map.describe(2), "COM2 -> /dev/ttyUSB1 (2nd serial port present)");
@@ -81,7 +82,7 @@ TEST_F(ComPortMapTest, LinkDirectoryFollowsXdgConfigHome)
     };
     for (const auto &c : cases) {
         qputenv("XDG_CONFIG_HOME", c.xdg);
-        EXPECT_EQ(ComPortMap::linkDirectory(), c.expected) << c.xdg;
+        EXPECT_EQ(QString::fromStdString(tolvane::linkDirectory()), c.expected) << c.xdg;
     }
     ASSERT_TRUE(QDir().mkpath(m_config.path() + "/.config/tolvane"));
     ASSERT_TRUE(QFile::link("/dev/ttyS0", m_config.path() + "/.config/tolvane/com1"));

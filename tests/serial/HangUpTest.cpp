@@ -20,7 +20,7 @@ TEST_F(HangUpTest, OperationsWithoutEventPumpingNoticeTheLoss)
     };
     for (const auto &operation : operations) {
         PtyPeer peer;
-        ASSERT_TRUE(QFile::remove(m_config.path() + "/tolvane/com1"));
+        ASSERT_TRUE(QFile::remove(QString::fromStdString(tolvane::comLinkPath(1))));
         linkCom(1, peer.slavePath());
         ASSERT_TRUE(openCom(m_port, 1));
         peer.hangUp();

@@ -107,8 +107,8 @@ TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
 
 TEST_F(PortTest, OpenFailuresSayWhy)
 {
-    linkCom(20, "/nonexistent/ttyUSB9");
-    EXPECT_FALSE(openCom(m_port, 20));
+    linkCom(tolvane::kLastCom, "/nonexistent/ttyUSB9");
+    EXPECT_FALSE(openCom(m_port, tolvane::kLastCom));
     EXPECT_EQ(m_port.lastFailure(), "no such device: /nonexistent/ttyUSB9");
     EXPECT_EQ(m_port.currentDevice(), "/nonexistent/ttyUSB9");
     EXPECT_FALSE(m_port.isOpen());
@@ -116,7 +116,7 @@ TEST_F(PortTest, OpenFailuresSayWhy)
 
     // The first COM number past the serial ports this host has, and without a link.
     const int unmapped = std::max(2, int(ComPortMap::hostSerialPorts().size()) + 1);
-    if (unmapped < 20) {
+    if (unmapped < tolvane::kLastCom) {
         EXPECT_FALSE(openCom(m_port, unmapped));
         EXPECT_TRUE(m_port.lastFailure().startsWith(
             QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))

@@ -21,14 +21,14 @@ protected:
         ASSERT_TRUE(m_config.isValid());
         ASSERT_TRUE(m_peer.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        ASSERT_TRUE(QDir().mkpath(m_config.path() + "/tolvane"));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
         linkCom(1, m_peer.slavePath());
         QObject::connect(&m_port, &HostSerialPort::stateChanged, [this] { ++m_stateChanges; });
     }
 
     void linkCom(int n, const QString &target)
     {
-        ASSERT_TRUE(QFile::link(target, m_config.path() + "/tolvane/com" + QString::number(n)));
+        ASSERT_TRUE(QFile::link(target, QString::fromStdString(tolvane::comLinkPath(n))));
     }
 
     // The caller's usual steps before a send.

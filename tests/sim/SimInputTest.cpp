@@ -1,6 +1,7 @@
 #include "LineAssembler.h"
 #include "SimOptions.h"
 #include "TextUtil.h"
+#include "core/ComLinks.h"
 
 #include <gtest/gtest.h>
 
@@ -76,11 +77,11 @@ TEST(SimOptions, GoodArguments)
     EXPECT_EQ(none.options.address, 0x01);
     EXPECT_EQ(none.options.baud, 9600);
 
-    const ParsedOptions all =
-        parseOptions({"--com", "20", "--address=a5", "--baud", "115200", "--jumper",
-                      "--reply-delay", "150", "--split", "--silent", "--trace=/tmp/t.log"});
+    const ParsedOptions all = parseOptions(
+        {"--com", std::to_string(tolvane::kLastCom), "--address=a5", "--baud", "115200", "--jumper",
+         "--reply-delay", "150", "--split", "--silent", "--trace=/tmp/t.log"});
     ASSERT_EQ(all.error, "");
-    EXPECT_EQ(all.options.com, 20);
+    EXPECT_EQ(all.options.com, tolvane::kLastCom);
     EXPECT_EQ(all.options.address, 0xA5);
     EXPECT_EQ(all.options.baud, 115200);
     EXPECT_TRUE(all.options.jumperFitted);
@@ -93,14 +94,16 @@ TEST(SimOptions, GoodArguments)
 
 TEST(SimOptions, BadArgumentsNameTheProblem)
 {
+    const std::string last = std::to_string(tolvane::kLastCom);
+    const std::string past = std::to_string(tolvane::kLastCom + 1);
     const struct
     {
         std::vector<std::string> args;
-        const char *mention;
+        std::string mention;
     } cases[] = {
         {{"--bogus"}, "--bogus"},     {{"stray"}, "stray"},
-        {{"--com"}, "--com"},         {{"--com", "0"}, "1 to 20"},
-        {{"--com", "21"}, "1 to 20"}, {{"--com", "x"}, "--com"},
+        {{"--com"}, "--com"},         {{"--com", "0"}, last},
+        {{"--com", past}, last},      {{"--com", "x"}, "--com"},
         {{"--address", "1G"}, "hex"}, {{"--address", "123"}, "--address"},
         {{"--baud", "1234"}, "9600"}, {{"--reply-delay", "-5"}, "--reply-delay"},
         {{"--trace="}, "--trace"},    {{"--jumper=1"}, "--jumper"},

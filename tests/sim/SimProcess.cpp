@@ -1,5 +1,7 @@
 #include "SimProcess.h"
 
+#include "LineSpeed.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -35,11 +37,6 @@ bool readSome(int fd, std::string &out, int timeoutMs)
         return false;
     out.append(buffer, static_cast<std::size_t>(count));
     return true;
-}
-
-speed_t speedFor(int baud)
-{
-    return baud == 19200 ? B19200 : B9600;
 }
 } // namespace
 
@@ -159,7 +156,7 @@ void SerialLine::setBaud(int baud)
     termios settings{};
     ::tcgetattr(m_fd, &settings);
     ::cfmakeraw(&settings);
-    ::cfsetspeed(&settings, speedFor(baud));
+    ::cfsetspeed(&settings, sim::termiosSpeed(baud));
     ::tcsetattr(m_fd, TCSANOW, &settings);
 }
 

@@ -1,9 +1,11 @@
 #include "SimProcess.h"
+#include "core/ComLinks.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -43,18 +45,19 @@ bool waitForTrace(const std::string &path, std::size_t lines)
 class SimProgram : public testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_FALSE(m_home.path().empty()); }
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_home.path().empty());
+        ::setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+    }
 
     std::string tracePath() const { return m_home.path() + "/trace.log"; }
 
-    std::string linkPath(int com) const
-    {
-        return m_home.path() + "/tolvane/com" + std::to_string(com);
-    }
+    std::string linkPath(int com) const { return tolvane::comLinkPath(com); }
     std::string linkTarget(int com) const { return fs::read_symlink(linkPath(com)).string(); }
     void makeForeignLink(int com, const std::string &target) const
     {
-        fs::create_directories(m_home.path() + "/tolvane");
+        fs::create_directories(tolvane::linkDirectory());
         fs::create_symlink(target, linkPath(com));
     }
 
@@ -152,8 +155,9 @@ TEST_F(SimProgram, LeavesAReplacedLinkAlone)
 
 TEST_F(SimProgram, BadOptionsExitTwoWithAMessage)
 {
+    const std::string past = std::to_string(tolvane::kLastCom + 1);
     const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},         {"--com"},          {"--com", "0"},      {"--com", "21"},
+        {"--bogus"},         {"--com"},          {"--com", "0"},      {"--com", past},
         {"--address", "1G"}, {"--baud", "1234"}, {"--reply-delay=x"},
     };
     for (const auto &args : cases) {
@@ -163,7 +167,7 @@ TEST_F(SimProgram, BadOptionsExitTwoWithAMessage)
         EXPECT_NE(message.find(args.front().substr(0, args.front().find('='))), std::string::npos)
             << message;
     }
-    EXPECT_FALSE(fs::exists(m_home.path() + "/tolvane")) << "a failed start left files behind";
+    EXPECT_FALSE(fs::exists(tolvane::linkDirectory())) << "a failed start left files behind";
 }
 
 TEST_F(SimProgram, TraceRecordsCommandsRatesAndReasons)

@@ -1,9 +1,8 @@
 #include "ComLink.h"
 
-#include "SimOptions.h"
+#include "core/ComLinks.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -20,18 +19,9 @@ std::string linkTarget(const std::string &path)
 }
 } // namespace
 
-std::string ComLink::linkDirectory()
-{
-    const char *config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/')
-        return std::string(config) + "/tolvane";
-    const char *home = std::getenv("HOME");
-    return home && home[0] == '/' ? std::string(home) + "/.config/tolvane" : std::string();
-}
-
 bool ComLink::claim(const std::string &slavePath, std::optional<int> com, std::string *error)
 {
-    const std::string directory = linkDirectory();
+    const std::string directory = tolvane::linkDirectory();
     if (directory.empty()) {
         *error = "neither XDG_CONFIG_HOME nor HOME names a folder for the COM links";
         return false;
@@ -42,10 +32,10 @@ bool ComLink::claim(const std::string &slavePath, std::optional<int> com, std::s
         *error = "cannot create " + directory + ": " + ec.message();
         return false;
     }
-    const int first = com.value_or(1);
-    const int last = com.value_or(kMaxCom);
+    const int first = com.value_or(tolvane::kFirstCom);
+    const int last = com.value_or(tolvane::kLastCom);
     for (int n = first; n <= last; ++n) {
-        const std::string path = directory + "/com" + std::to_string(n);
+        const std::string path = tolvane::comLinkPath(n);
         if (tryClaim(path, slavePath, error)) {
             m_number = n;
             return true;
@@ -54,11 +44,12 @@ bool ComLink::claim(const std::string &slavePath, std::optional<int> com, std::s
             return false;
     }
     if (com) {
-        const std::string path = directory + "/com" + std::to_string(*com);
+        const std::string path = tolvane::comLinkPath(*com);
         *error = "COM" + std::to_string(*com) + " is taken: " + path + " -> " + linkTarget(path) +
                  " (remove it if it is stale)";
     } else {
-        *error = "no free COM number from 1 to " + std::to_string(kMaxCom) + " in " + directory;
+        *error = "no free COM number from " + std::to_string(tolvane::kFirstCom) + " to " +
+                 std::to_string(tolvane::kLastCom) + " in " + directory;
     }
     return false;
 }

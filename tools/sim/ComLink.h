@@ -16,10 +16,7 @@ public:
     ComLink(const ComLink &) = delete;
     ComLink &operator=(const ComLink &) = delete;
 
-    // Empty when neither XDG_CONFIG_HOME nor HOME is usable.
-    static std::string linkDirectory();
-
-    // `com` unset: COM1, else the first free number up to kMaxCom.
+    // `com` unset: COM1, else the first free number up to tolvane::kLastCom.
     bool claim(const std::string &slavePath, std::optional<int> com, std::string *error);
     void release();
     int number() const { return m_number; }

@@ -1,5 +1,7 @@
 #include "Pty.h"
 
+#include "LineSpeed.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -7,17 +9,10 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
 
 namespace sim {
 
 namespace {
-const std::pair<int, speed_t> kSpeeds[] = {
-    {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},   {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600}, {115200, B115200},
-    {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
 std::string failure(const char *what)
 {
     return std::string(what) + ": " + std::strerror(errno);
@@ -51,10 +46,7 @@ bool Pty::open(int baud, std::string *error)
     termios settings{};
     ::tcgetattr(m_slave, &settings);
     ::cfmakeraw(&settings);
-    for (const auto &[rate, speed] : kSpeeds) {
-        if (rate == baud)
-            ::cfsetspeed(&settings, speed);
-    }
+    ::cfsetspeed(&settings, termiosSpeed(baud));
     if (::tcsetattr(m_slave, TCSANOW, &settings) != 0) {
         *error = failure("tcsetattr");
         return false;
@@ -68,12 +60,7 @@ int Pty::lineBaud() const
     termios settings{};
     if (::tcgetattr(m_master, &settings) != 0)
         return 0;
-    const speed_t speed = ::cfgetospeed(&settings);
-    for (const auto &[rate, value] : kSpeeds) {
-        if (value == speed)
-            return rate;
-    }
-    return 0;
+    return moduleBaudOf(::cfgetospeed(&settings));
 }
 
 } // namespace sim

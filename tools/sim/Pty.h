@@ -18,7 +18,7 @@ public:
     bool open(int baud, std::string *error);
     int masterFd() const { return m_master; }
     const std::string &slavePath() const { return m_slavePath; }
-    // The rate the tool set on its end; 0 when it is not one this program knows.
+    // The rate the tool set on its end; 0 when it is not one of the module's.
     int lineBaud() const;
 
 private:

@@ -5,26 +5,30 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 
 namespace sim {
 
 namespace {
-const std::pair<const char *, int> kBaudCodes[] = {
-    {"01", 300},  {"02", 600},   {"03", 1200},  {"04", 2400},  {"05", 4800},
-    {"06", 9600}, {"07", 19200}, {"08", 38400}, {"09", 57600}, {"0A", 115200},
-};
+template<typename Value, std::size_t N>
+std::optional<Value> valueForCode(const tolvane::CodedEntry<Value> (&rows)[N],
+                                  const std::string &code)
+{
+    for (const auto &row : rows) {
+        if (code == row.code)
+            return row.value;
+    }
+    return std::nullopt;
+}
 } // namespace
 
 std::optional<DataFormat> formatForCode(const std::string &code)
 {
-    if (code == "00")
-        return DataFormat::Engineering;
-    if (code == "01")
-        return DataFormat::PercentOfFullScale;
-    if (code == "02")
-        return DataFormat::TwosComplementHex;
-    return std::nullopt;
+    return valueForCode(tolvane::kDataFormats, code);
+}
+
+std::optional<tolvane::Protocol> protocolForCode(const std::string &code)
+{
+    return valueForCode(tolvane::kProtocols, code);
 }
 
 std::optional<int> baudForCode(const std::string &code)
@@ -32,17 +36,11 @@ std::optional<int> baudForCode(const std::string &code)
     std::string upper = code;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    for (const auto &[text, baud] : kBaudCodes) {
-        if (upper == text)
-            return baud;
+    for (const tolvane::BaudRate &baud : tolvane::kBaudRates) {
+        if (upper == baud.code)
+            return baud.rate;
     }
     return std::nullopt;
-}
-
-bool isModuleBaud(int baud)
-{
-    return std::any_of(std::begin(kBaudCodes), std::end(kBaudCodes),
-                       [baud](const auto &entry) { return entry.second == baud; });
 }
 
 std::string formatReading(double volts, DataFormat format)

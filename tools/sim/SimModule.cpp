@@ -88,13 +88,13 @@ Outcome SimModule::configure(const std::string &command)
 
 Outcome SimModule::setProtocol(const std::string &command)
 {
-    if (command.size() != 5 || std::toupper(static_cast<unsigned char>(command[3])) != 'P' ||
-        (command[4] != '0' && command[4] != '1'))
+    const auto protocol = command.size() == 5 ? protocolForCode(command.substr(4)) : std::nullopt;
+    if (!protocol || std::toupper(static_cast<unsigned char>(command[3])) != 'P')
         return refuse();
     if (!m_state.jumperFitted)
         return refuse();
     const Outcome ack = replyWith('!' + hexByte(m_state.address));
-    m_state.protocol = command[4] == '1' ? Protocol::ModbusRtu : Protocol::Character;
+    m_state.protocol = *protocol;
     return ack;
 }
 

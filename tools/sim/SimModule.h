@@ -6,13 +6,13 @@
 
 namespace sim {
 
-enum class Protocol { Character, ModbusRtu };
+using tolvane::Protocol;
 
 struct ModuleState
 {
     int address = 0x01;
     DataFormat format = DataFormat::Engineering;
-    int baud = 9600;
+    int baud = tolvane::kDefaultBaudRate;
     Protocol protocol = Protocol::Character;
     bool jumperFitted = false;
 };

@@ -1,7 +1,7 @@
 #include "SimOptions.h"
 
-#include "Reading.h"
 #include "TextUtil.h"
+#include "core/ComLinks.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,6 +11,19 @@
 namespace sim {
 
 namespace {
+std::string comRange()
+{
+    return std::to_string(tolvane::kFirstCom) + " to " + std::to_string(tolvane::kLastCom);
+}
+
+std::string moduleRates()
+{
+    std::string rates;
+    for (const tolvane::BaudRate &baud : tolvane::kBaudRates)
+        rates += (rates.empty() ? "" : " ") + std::to_string(baud.rate);
+    return rates;
+}
+
 std::optional<int> parseNumber(const std::string &text, int min, int max)
 {
     if (text.empty() || text.size() > 9 ||
@@ -31,8 +44,8 @@ const std::map<std::string, Setter> &valueOptions()
     static const std::map<std::string, Setter> options = {
         {"--com",
          [](SimOptions &o, const std::string &v) -> std::string {
-             o.com = parseNumber(v, 1, kMaxCom);
-             return o.com ? "" : "a number from 1 to 20";
+             o.com = parseNumber(v, tolvane::kFirstCom, tolvane::kLastCom);
+             return o.com ? "" : "a number from " + comRange();
          }},
         {"--address",
          [](SimOptions &o, const std::string &v) -> std::string {
@@ -44,9 +57,7 @@ const std::map<std::string, Setter> &valueOptions()
          [](SimOptions &o, const std::string &v) -> std::string {
              const auto baud = parseNumber(v, 1, 1000000);
              o.baud = baud.value_or(0);
-             return baud && isModuleBaud(*baud)
-                        ? ""
-                        : "one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200";
+             return baud && tolvane::baudCode(*baud) ? "" : "one of " + moduleRates();
          }},
         {"--reply-delay",
          [](SimOptions &o, const std::string &v) -> std::string {
@@ -118,16 +129,20 @@ ParsedOptions parseOptions(const std::vector<std::string> &args)
     return result;
 }
 
-const char *usageText()
+std::string usageText()
 {
     return "Usage: tolvane-sim [options]\n"
            "A simulated measurement module on a pseudo-terminal, bound to a COM number of\n"
            "the tool through the link ${XDG_CONFIG_HOME:-~/.config}/tolvane/comN.\n"
            "Prints 'tolvane-sim: COM<N> -> <slave path>' once ready; ends on INT, TERM, HUP.\n"
            "\n"
-           "  --com N            bind COM N (1-20); default COM1, else the first free one\n"
+           "  --com N            bind COM N (" +
+           comRange() +
+           "); default COM1, else the first free one\n"
            "  --address HH       module address, two hex digits (default 01)\n"
-           "  --baud B           module baud rate (default 9600)\n"
+           "  --baud B           module baud rate (default " +
+           std::to_string(tolvane::kDefaultBaudRate) +
+           ")\n"
            "  --jumper           configuration jumper fitted: rate and protocol may change\n"
            "  --reply-delay MS   wait MS milliseconds before each reply\n"
            "  --split            send each reply in three pieces, 20 ms apart\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ModuleCodes.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +12,7 @@ struct SimOptions
 {
     std::optional<int> com; // unset: COM1, else the first free one
     int address = 0x01;
-    int baud = 9600;
+    int baud = tolvane::kDefaultBaudRate;
     bool jumperFitted = false;
     int replyDelayMs = 0;
     bool split = false;
@@ -25,10 +27,8 @@ struct ParsedOptions
     std::string error; // empty when the arguments were good
 };
 
-constexpr int kMaxCom = 20;
-
 // Arguments without the program name. Values go as "--com 3" or "--com=3".
 ParsedOptions parseOptions(const std::vector<std::string> &args);
-const char *usageText();
+std::string usageText();
 
 } // namespace sim

@@ -14,7 +14,6 @@ class Trace
 {
 public:
     bool open(const std::string &path, std::string *error);
-    bool isOpen() const { return m_file.is_open(); }
     void record(int lineBaud, const std::string &command, const Outcome &outcome, int moduleBaud);
 
 private:

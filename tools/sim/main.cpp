@@ -30,7 +30,7 @@ int main(int argc, char *argv[])
     }
     const SimOptions &options = parsed.options;
     if (options.help) {
-        std::fputs(usageText(), stdout);
+        std::fputs(usageText().c_str(), stdout);
         return 0;
     }
 
