@@ -4,7 +4,7 @@
 # Arguments go to the simulated module (e.g. --com 5 --jumper).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$top/scripts/setup.sh"
+"$top/scripts/setup.sh" --target tolvane --target tolvane-sim
 
 announce=$(mktemp)
 "$top/build/tools/sim/tolvane-sim" "$@" >"$announce" &
