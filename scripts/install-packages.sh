@@ -12,17 +12,18 @@ done
 
 install="apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
 as_root() {
-    echo "These packages are missing; as root run:" >&2
+    echo "Missing Debian packages: ${missing[*]}. As root, run:" >&2
     echo "    su -c '$install'" >&2
     echo "then start the same command again." >&2
     exit 1
 }
 
-echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
     DEBIAN_FRONTEND=noninteractive sh -c "$install"
 elif command -v sudo >/dev/null \
     && { sudo -n true 2>/dev/null || id -nG | grep -qwE 'sudo|wheel|admin'; }; then
+    echo "Installing through sudo: ${missing[*]}"
     sudo env DEBIAN_FRONTEND=noninteractive sh -c "$install" || as_root
 else
     as_root
