@@ -28,6 +28,7 @@ struct ControlRow
     int tabIndex;                 // -1: never takes focus
     bool ownFont;                 // "Times New Roman" 15 pt bold
     bool readOnly;
+    const char *toolTip = ""; // English gloss of a caption that is Chinese only or cryptic
 };
 
 inline constexpr int TwipsPerPixel = 15;

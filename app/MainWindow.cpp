@@ -119,6 +119,7 @@ void MainWindow::buildControls()
             continue;
         widget->setObjectName(QString::fromLatin1(row.name));
         widget->setGeometry(pixels(row));
+        widget->setToolTip(QString::fromUtf8(row.toolTip));
         if (row.ownFont)
             widget->setFont(textBoxFont());
         if (row.tabIndex < 0 || row.kind == ControlKind::Label || row.kind == ControlKind::Frame)

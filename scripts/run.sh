@@ -4,7 +4,7 @@
 # Arguments go to the simulated module (e.g. --com 5 --jumper).
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$top/scripts/setup.sh"
+"$top/scripts/setup.sh" --target tolvane --target tolvane-sim
 
 announce=$(mktemp)
 "$top/build/tools/sim/tolvane-sim" "$@" >"$announce" &
@@ -19,6 +19,6 @@ done
 line=$(grep -m1 '^tolvane-sim: COM' "$announce") || { echo "The simulated module did not start." >&2; exit 1; }
 com=$(sed -E 's/^tolvane-sim: (COM[0-9]+).*/\1/' <<<"$line")
 echo "$line"
-echo "Simulated module on $com: pick $com in the COM list, click Open, press Enter in the command box."
+echo "Simulated module on $com: pick $com in the COM list, click Open, click into the command box, press Enter."
 
 "$top/build/app/tolvane"

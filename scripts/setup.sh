@@ -1,24 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (only those missing), then configures and builds
-# into build/. Extra arguments go to the CMake configure step.
+# into build/. Leading "--target T" pairs build only those targets (default: everything); the
+# remaining arguments go to the CMake configure step.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-missing=()
-while read -r package; do
-    [ -n "$package" ] || continue
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
-        || missing+=("$package")
-done <"$top/scripts/debian-packages.txt"
+targets=()
+while [ $# -ge 2 ] && [ "$1" = --target ]; do
+    targets+=(--target "$2")
+    shift 2
+done
 
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root=()
-    [ "$(id -u)" -eq 0 ] || as_root=(sudo)
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+mapfile -t packages < <(grep -v '^[[:space:]]*$' "$top/scripts/debian-packages.txt")
+"$top/scripts/install-packages.sh" "${packages[@]}"
 
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-cmake --build "$top/build" -j2
+cmake --build "$top/build" -j2 "${targets[@]}"

@@ -90,6 +90,7 @@ TEST(SimOptions, GoodArguments)
     EXPECT_TRUE(all.options.silent);
     EXPECT_EQ(all.options.traceFile, "/tmp/t.log");
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
+    EXPECT_TRUE(parseOptions({"--version"}).options.version);
 }
 
 TEST(SimOptions, BadArgumentsNameTheProblem)

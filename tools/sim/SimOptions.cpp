@@ -84,6 +84,8 @@ bool *flagFor(SimOptions &options, const std::string &name)
         return &options.silent;
     if (name == "--help" || name == "-h")
         return &options.help;
+    if (name == "--version")
+        return &options.version;
     return nullptr;
 }
 } // namespace
@@ -148,7 +150,8 @@ std::string usageText()
            "  --split            send each reply in three pieces, 20 ms apart\n"
            "  --silent           never reply (commands are still traced)\n"
            "  --trace FILE       append one line per received command to FILE\n"
-           "  --help             show this help\n";
+           "  --help             show this help\n"
+           "  --version          show the version\n";
 }
 
 } // namespace sim

@@ -19,6 +19,7 @@ struct SimOptions
     bool silent = false;
     std::string traceFile;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions

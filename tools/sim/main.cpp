@@ -33,6 +33,10 @@ int main(int argc, char *argv[])
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("tolvane-sim " TOLVANE_VERSION);
+        return 0;
+    }
 
     // Blocked before the link exists, so no signal can end the program without removing it.
     sigset_t signals;

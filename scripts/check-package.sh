@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the Debian package from build/, installs it with apt as a user would, checks that what it
+# installs is in place and runs, then removes it again. Runs as root (CI) after the test run;
+# needs dpkg-dev (dpkg-shlibdeps), desktop-file-utils and man-db.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$top/build"
+
+rm -f "$build"/tolvane_*.deb
+(cd "$build" && cpack)
+debs=("$build"/tolvane_*.deb)
+[ ${#debs[@]} -eq 1 ] || { echo "expected one package, found: ${debs[*]}" >&2; exit 1; }
+deb=${debs[0]}
+dpkg-deb --info "$deb"
+
+# Exactly these files, nothing from the tests or the benchmark.
+expected=(
+    ./usr/bin/tolvane
+    ./usr/bin/tolvane-sim
+    ./usr/share/applications/tolvane.desktop
+    ./usr/share/doc/tolvane/LICENSE
+    ./usr/share/doc/tolvane/README.md
+    ./usr/share/doc/tolvane/copyright
+    ./usr/share/icons/hicolor/128x128/apps/tolvane.png
+    ./usr/share/icons/hicolor/16x16/apps/tolvane.png
+    ./usr/share/icons/hicolor/256x256/apps/tolvane.png
+    ./usr/share/icons/hicolor/32x32/apps/tolvane.png
+    ./usr/share/icons/hicolor/48x48/apps/tolvane.png
+    ./usr/share/icons/hicolor/64x64/apps/tolvane.png
+    ./usr/share/icons/hicolor/scalable/apps/tolvane.svg
+    ./usr/share/man/man1/tolvane-sim.1.gz
+    ./usr/share/man/man1/tolvane.1.gz
+)
+actual=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+if [ "$actual" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
+    echo "The package holds other files than expected:" >&2
+    diff <(printf '%s\n' "${expected[@]}" | sort) <(echo "$actual") >&2 || true
+    exit 1
+fi
+depends=$(dpkg-deb --field "$deb" Depends)
+for needed in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins fonts-wqy-microhei; do
+    grep -q "$needed" <<<"$depends" || { echo "Depends lacks $needed: $depends" >&2; exit 1; }
+done
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get install -y "$deb"
+trap 'apt-get remove -y tolvane' EXIT
+
+test -x /usr/bin/tolvane
+desktop-file-validate /usr/share/applications/tolvane.desktop
+for size in 16 32 48 64 128 256; do
+    test -s "/usr/share/icons/hicolor/${size}x${size}/apps/tolvane.png"
+done
+test -s /usr/share/icons/hicolor/scalable/apps/tolvane.svg
+for page in tolvane tolvane-sim; do
+    man -l "/usr/share/man/man1/$page.1.gz" | grep -q "^NAME"
+done
+version=$(dpkg-deb --field "$deb" Version)
+[ "$(/usr/bin/tolvane-sim --version)" = "tolvane-sim $version" ]
+# The window starts from the installed files alone (libraries, platform plugin): still running
+# after two seconds, ended by timeout.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 2 /usr/bin/tolvane || status=$?
+[ "$status" -eq 124 ] || { echo "/usr/bin/tolvane ended with status $status" >&2; exit 1; }
+echo "Package check passed: $(basename "$deb")"

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Makes docs/window.png: the tool under a virtual X server, bound to a simulated module, after
+# Open and a few sends, so the lamp is green and the log has entries. Re-run it whenever the
+# window changes. For developers only: installs Xvfb, xdotool and ImageMagick when missing, the
+# same way setup.sh installs the build's packages.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+com=3
+
+"$top/scripts/install-packages.sh" xvfb xdotool imagemagick
+if [ -f "$top/build/build.ninja" ]; then
+    cmake --build "$top/build" -j2 --target tolvane tolvane-sim
+else
+    "$top/scripts/setup.sh" --target tolvane --target tolvane-sim
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display of its own, whatever else is running; Xvfb writes the number it took.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# A fresh configuration folder: the module's COM link is the only one, and nothing of the
+# developer's own links or settings shows in the picture.
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$top/build/tools/sim/tolvane-sim" --com "$com" --jumper >"$work/sim.out" &
+pids+=($!)
+for _ in $(seq 50); do grep -q "^tolvane-sim: COM$com" "$work/sim.out" && break; sleep 0.1; done
+grep -q "^tolvane-sim: COM$com" "$work/sim.out" || { echo "tolvane-sim did not start" >&2; exit 1; }
+
+"$top/build/app/tolvane" 2>"$work/tool.log" &
+pids+=($!)
+window=$(xdotool search --sync --onlyvisible --name '^Tolvane$' | head -n1)
+sleep 1
+
+# Positions are the centres of the controls in app/ControlTable.cpp (twips / 15), in the
+# window's client area.
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; sleep 0.3; }
+send() {
+    click 108 144                     # the command box
+    xdotool key --window "$window" ctrl+a
+    xdotool type --window "$window" --delay 30 "$1"
+    xdotool key --window "$window" Return
+    sleep 1
+}
+click 64 42                           # the COM list: its popup opens on COM1
+for _ in $(seq $((com - 1))); do xdotool key Down; sleep 0.1; done
+xdotool key Return
+sleep 0.3
+click 224 32                          # Open
+send '#01'
+click 756 224                         # Set in the protocol frame: sends $00P0, answered with !
+sleep 1
+send '#01'
+send '#02'                            # another address: the module stays silent
+send '#01'
+xdotool mousemove 1000 740            # off the window, so no tooltip shows
+sleep 1
+
+mkdir -p "$top/docs"
+import -window "$window" "png:$top/docs/window.png.new"
+mv "$top/docs/window.png.new" "$top/docs/window.png"
+echo "Wrote docs/window.png"
