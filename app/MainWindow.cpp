@@ -5,6 +5,7 @@
 #include "app/ListBox.h"
 #include "app/ResponseBox.h"
 #include "app/TextPane.h"
+#include "core/CodeTables.h"
 #include "core/DisplayText.h"
 #include "core/Operations.h"
 
@@ -242,6 +243,12 @@ void MainWindow::fillList(List which, const QStringList &entries, const QString 
     box->clear();
     box->addItems(entries);
     box->setCurrentIndex(box->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // Entries that are Chinese only say in English what they mean.
+    for (int i = 0; i < box->count(); ++i) {
+        const QString meaning = entryMeaning(entries.at(i));
+        if (!meaning.isEmpty())
+            box->setItemData(i, meaning, Qt::ToolTipRole);
+    }
     if (which == List::Com)
         refreshComToolTips();
 }

@@ -161,6 +161,10 @@ private slots:
         }
         QCOMPARE(find<QComboBox>("Combo1")->count(), tolvane::kLastCom - tolvane::kFirstCom + 1);
         QCOMPARE(find<QComboBox>("Combo4")->itemText(1), QStringLiteral("MODBUS RTU"));
+        for (const char *name : {"Combo3", "Combo4"}) { // each entry says what it means
+            for (int i = 0; i < find<QComboBox>(name)->count(); ++i)
+                QVERIFY(!find<QComboBox>(name)->itemData(i, Qt::ToolTipRole).toString().isEmpty());
+        }
         QVERIFY(port->calls.empty());
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("Command1"));
     }
