@@ -25,6 +25,7 @@ class FakeSerialPort : public SerialPort
 public:
     QSet<QString> failing;            // operation names that fail
     std::map<int, QByteArray> arrive; // read number (1-based) -> bytes that read returns
+    QByteArray pendingInput;          // received before: the next read returns it unless discarded
     std::vector<QString> calls;
     QByteArray written;
     int reads = 0;
@@ -54,7 +55,7 @@ public:
     }
     bool discardInput() override
     {
-        return step("discardInput", [] {});
+        return step("discardInput", [&] { pendingInput.clear(); });
     }
     bool write(const QByteArray &bytes) override
     {
@@ -64,6 +65,8 @@ public:
     {
         ++reads;
         return step("read", [&] {
+            received += pendingInput;
+            pendingInput.clear();
             auto it = arrive.find(reads);
             if (it != arrive.end())
                 received += it->second;
