@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/times.h>
+#include <ctime>
 #include <unistd.h>
 
 void FigureTable::add(FigureRow row)
@@ -46,11 +46,11 @@ long residentKiB(pid_t pid)
     return 0;
 }
 
-long long cpuTicks()
+double threadCpuMilliseconds()
 {
-    tms now{};
-    ::times(&now);
-    return static_cast<long long>(now.tms_utime + now.tms_stime);
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
 QString number(double value, int decimals)

@@ -29,6 +29,7 @@ private:
 double median(std::vector<double> values);
 // Resident memory of a process, in KiB (0 when unknown).
 long residentKiB(pid_t pid = 0);
-// CPU time used by this process so far, in clock ticks.
-long long cpuTicks();
+// CPU time used so far by the calling thread (the window's), in milliseconds: the bench's own
+// module thread is not the tool.
+double threadCpuMilliseconds();
 QString number(double value, int decimals = 0);
