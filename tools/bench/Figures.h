@@ -19,4 +19,5 @@ struct BenchScale
 
 void logFigures(const BenchScale &scale, FigureTable &table);
 void lineFigures(const BenchScale &scale, FigureTable &table);
+void idleFigures(const BenchScale &scale, FigureTable &table);
 void startFigures(const BenchScale &scale, FigureTable &table);

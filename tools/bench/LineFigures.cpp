@@ -209,7 +209,12 @@ void lineFigures(const BenchScale &scale, FigureTable &table)
                QStringLiteral("%1x / %2x; last/first %3")
                    .arg(number(first / floor, 3), number(last / floor, 3), number(last / first, 3)),
                QStringLiteral("<= 1.03x; last within 2% of first")});
+}
 
+void idleFigures(const BenchScale &scale, FigureTable &table)
+{
+    const Peer silent(false);
+    Tool tool(silent);
     // An open port with nothing sent: the event loop should sleep.
     const double before = threadCpuMilliseconds();
     QEventLoop idle;

@@ -1,7 +1,7 @@
 // The tool's speed and memory, measured in one run and printed as a table of figure, value,
 // floor or peer, ratio and target. Timings on a shared machine are noisy: each figure is a
 // median of repeated runs, and each ratio is taken against a floor measured in the same run.
-//   tolvane-bench [--short] [log] [line] [start]
+//   tolvane-bench [--short] [log] [line] [idle] [start]
 //     the full run takes about 15 minutes; --short uses small counts and only proves that every
 //     figure can be measured; naming groups runs only those.
 #include "Figures.h"
@@ -19,10 +19,11 @@ int main(int argc, char *argv[])
         const QByteArray argument = argv[i];
         if (argument == "--short") {
             shortRun = true;
-        } else if (argument == "log" || argument == "line" || argument == "start") {
+        } else if (argument == "log" || argument == "line" || argument == "idle" ||
+                   argument == "start") {
             groups << argument;
         } else {
-            std::fprintf(stderr, "usage: tolvane-bench [--short] [log] [line] [start]\n");
+            std::fprintf(stderr, "usage: tolvane-bench [--short] [log] [line] [idle] [start]\n");
             return 2;
         }
     }
@@ -44,6 +45,8 @@ int main(int argc, char *argv[])
         logFigures(scale, table);
     if (runs("line"))
         lineFigures(scale, table);
+    if (runs("idle"))
+        idleFigures(scale, table);
     if (runs("start"))
         startFigures(scale, table);
     table.print();
