@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TextRows.h"
+#include "core/DisplayText.h"
 #include "core/LogModel.h"
 
 // The log's lines as rows, drawn from its store: the view keeps no copy of the log.
@@ -16,7 +17,7 @@ public:
     {
         QByteArray shown;
         m_log.appendShownLines(shown, index, index);
-        return QString::fromUtf8(shown);
+        return textFromUtf8(shown);
     }
     void appendRows(QByteArray &out, qint64 first, qint64 last) const override
     {

@@ -1,6 +1,7 @@
 #include "app/TextPane.h"
 
 #include "app/TextRows.h"
+#include "core/DisplayText.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -130,6 +131,11 @@ std::pair<TextPane::Position, TextPane::Position> TextPane::ordered() const
 bool TextPane::hasSelection() const
 {
     return m_anchor.row != m_caret.row || m_anchor.column != m_caret.column;
+}
+
+QString TextPane::selectedText() const
+{
+    return textFromUtf8(selectedUtf8());
 }
 
 QByteArray TextPane::selectedUtf8() const

@@ -26,7 +26,7 @@ public:
     bool contextMenuEnabled() const { return m_contextMenu; }
 
     bool hasSelection() const;
-    QString selectedText() const { return QString::fromUtf8(selectedUtf8()); }
+    QString selectedText() const;
     // What a copy puts on the clipboard, in UTF-8: half the memory of a QString for a big log.
     QByteArray selectedUtf8() const;
     void selectAll();

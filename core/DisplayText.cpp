@@ -1,5 +1,7 @@
 #include "core/DisplayText.h"
 
+#include <QStringDecoder>
+
 #include <array>
 #include <cstring>
 
@@ -41,7 +43,13 @@ QString displayText(const QString &exact)
     const QByteArray utf8 = exact.toUtf8();
     QByteArray shown;
     appendDisplayUtf8(shown, utf8.constData(), utf8.size());
-    return QString::fromUtf8(shown);
+    return textFromUtf8(shown);
+}
+
+QString textFromUtf8(const QByteArray &utf8)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
 }
 
 void appendDisplayUtf8(QByteArray &out, const char *utf8, qsizetype size)

@@ -13,6 +13,10 @@ QString displayText(const QString &exact);
 // million entries through this in one pass, most bytes unchanged.
 void appendDisplayUtf8(QByteArray &out, const char *utf8, qsizetype size);
 
+// UTF-8 back to text, keeping a leading U+FEFF, which QString::fromUtf8 takes for a byte-order
+// mark and drops.
+QString textFromUtf8(const QByteArray &utf8);
+
 // No byte shows as more than this many ("<NUL>").
 inline constexpr qsizetype MostShownPerByte = 5;
 // Writes what `utf8` shows as at `to`, which has room for MostShownPerByte bytes a byte;

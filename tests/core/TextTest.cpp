@@ -33,6 +33,8 @@ TEST(DisplayText, CrLfBreaksTheLineAndALoneCrShowsAsItsName)
               QStringLiteral("a<LF><CR>b<ESC><DEL>"));
     EXPECT_EQ(displayText(QStringLiteral("\xA0\x85 z")), QStringLiteral("<A0><85> z"));
     EXPECT_EQ(displayText(QStringLiteral("设置")), QStringLiteral("设置"));
+    // Found by fuzzing: a leading U+FEFF is a character typed, not a byte-order mark to drop.
+    EXPECT_EQ(displayText(QStringLiteral("\uFEFF#01")), QStringLiteral("\uFEFF#01"));
 }
 
 // Lines are what the view shows: each CR LF ends one, newest entry's lines first.

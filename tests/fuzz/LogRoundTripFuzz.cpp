@@ -5,6 +5,7 @@
 #include "Fakes.h"
 
 #include "core/FormState.h"
+#include "core/LogEntry.h"
 #include "core/LogModel.h"
 #include "core/Operations.h"
 #include "core/Timestamp.h"
@@ -62,9 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::ReadOnly));
-    const QString expected = generalDateTime(now) + QStringLiteral("   Command:") +
-                             latin1Text(commandBytes) + QStringLiteral("   Response:") +
-                             latin1Text(reply) + QStringLiteral("\r\n\r\n");
+    const QString expected =
+        logEntry(generalDateTime(now), latin1Text(commandBytes), latin1Text(reply)) + "\r\n";
     FUZZ_CHECK(file.readAll() == expected.toUtf8());
     return 0;
 }

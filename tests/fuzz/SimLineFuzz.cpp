@@ -17,7 +17,7 @@ namespace {
 
 bool validState(const ModuleState &s)
 {
-    return s.address >= 0 && s.address <= 0xFF && isModuleBaud(s.baud) &&
+    return s.address >= 0 && s.address <= 0xFF && tolvane::baudCode(s.baud) != nullptr &&
            (s.format == DataFormat::Engineering || s.format == DataFormat::PercentOfFullScale ||
             s.format == DataFormat::TwosComplementHex) &&
            (s.protocol == Protocol::Character || s.protocol == Protocol::ModbusRtu);

@@ -3,6 +3,7 @@
 
 #include "Reading.h"
 #include "SimOptions.h"
+#include "core/ComLinks.h"
 
 #include <cstdint>
 #include <string>
@@ -25,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     // Accepted options are in range.
     const SimOptions &o = parsed.options;
-    FUZZ_CHECK(!o.com || (*o.com >= 1 && *o.com <= kMaxCom));
+    FUZZ_CHECK(!o.com || (*o.com >= tolvane::kFirstCom && *o.com <= tolvane::kLastCom));
     FUZZ_CHECK(o.address >= 0 && o.address <= 0xFF);
-    FUZZ_CHECK(isModuleBaud(o.baud));
+    FUZZ_CHECK(tolvane::baudCode(o.baud) != nullptr);
     FUZZ_CHECK(o.replyDelayMs >= 0 && o.replyDelayMs <= 60000);
     return 0;
 }
