@@ -5,6 +5,7 @@
 #include "Measure.h"
 
 #include "app/Program.h"
+#include "core/ForwardingSerialPort.h"
 #include "serial/HostSerialPort.h"
 
 #include <QDir>
@@ -74,11 +75,11 @@ private:
 };
 
 // Counts reads and notes when each command went out.
-class CountingPort : public SerialPort
+class CountingPort : public ForwardingSerialPort
 {
 public:
     explicit CountingPort(SerialPort &inner)
-        : m_inner(inner)
+        : ForwardingSerialPort(inner)
     {
         m_clock.start();
     }
@@ -86,27 +87,20 @@ public:
     std::vector<double> writtenAtMs;
     std::function<void()> onWrite;
 
-    bool setPortNumber(std::int16_t n) override { return m_inner.setPortNumber(n); }
-    bool setSettings(const QString &s) override { return m_inner.setSettings(s); }
-    bool setReadLength(int l) override { return m_inner.setReadLength(l); }
-    bool setOpen(bool o) override { return m_inner.setOpen(o); }
-    bool discardOutput() override { return m_inner.discardOutput(); }
-    bool discardInput() override { return m_inner.discardInput(); }
     bool write(const QByteArray &bytes) override
     {
         writtenAtMs.push_back(m_clock.nsecsElapsed() / 1e6);
         if (onWrite)
             onWrite();
-        return m_inner.write(bytes);
+        return ForwardingSerialPort::write(bytes);
     }
     bool read(QByteArray &received) override
     {
         ++reads;
-        return m_inner.read(received);
+        return ForwardingSerialPort::read(received);
     }
 
 private:
-    SerialPort &m_inner;
     QElapsedTimer m_clock;
 };
 

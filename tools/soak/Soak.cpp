@@ -1,8 +1,10 @@
 // Runs the tool as main() builds it against tolvane-sim, Continue send with an interval of 0,
 // for N cycles; every 1,000 cycles prints open descriptors, resident memory and log entries.
 //   usage: tolvane-soak [N]   (default 5000)
+#include "Measure.h"
 #include "app/HostWiring.h"
 #include "app/Program.h"
+#include "core/ForwardingSerialPort.h"
 #include "serial/HostSerialPort.h"
 
 #include <QApplication>
@@ -15,41 +17,28 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 namespace {
 
 // Counts sends and the replies that came back whole.
-class CountingPort : public SerialPort
+class CountingPort : public ForwardingSerialPort
 {
 public:
-    explicit CountingPort(SerialPort &inner)
-        : m_inner(inner)
-    {}
+    using ForwardingSerialPort::ForwardingSerialPort;
     long sends = 0;
     long replies = 0;
 
-    bool setPortNumber(std::int16_t n) override { return m_inner.setPortNumber(n); }
-    bool setSettings(const QString &s) override { return m_inner.setSettings(s); }
-    bool setReadLength(int l) override { return m_inner.setReadLength(l); }
-    bool setOpen(bool o) override { return m_inner.setOpen(o); }
-    bool discardOutput() override { return m_inner.discardOutput(); }
-    bool discardInput() override { return m_inner.discardInput(); }
     bool write(const QByteArray &bytes) override
     {
         sends += bytes.count('\r');
-        return m_inner.write(bytes);
+        return ForwardingSerialPort::write(bytes);
     }
     bool read(QByteArray &received) override
     {
-        const bool ok = m_inner.read(received);
+        const bool ok = ForwardingSerialPort::read(received);
         replies += received.count('\r');
         return ok;
     }
-
-private:
-    SerialPort &m_inner;
 };
 
 long openDescriptors()
@@ -58,21 +47,6 @@ long openDescriptors()
     return QDir(QStringLiteral("/proc/self/fd"))
         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
         .size();
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
 }
 
 // Starts the simulated module and returns its COM number, 0 when it did not come up.
@@ -175,14 +149,19 @@ int main(int argc, char *argv[])
         sim.waitForFinished(5000);
         const long rssEnd = residentKiB();
         const std::size_t entries = log.entryCount();
-        const double logBytesPerEntry = double(log.text().size()) * 2 / double(entries);
+        qsizetype logBytes = 0;
+        log.forEachPiece([&logBytes](const char *, qsizetype size) {
+            logBytes += size;
+            return true;
+        });
+        const double logBytesPerEntry = double(logBytes) / double(entries);
         const double growthPerEntry =
             entries > entriesAtFirstReport
                 ? double(rssEnd - rssAtFirstReport) * 1024 / double(entries - entriesAtFirstReport)
                 : 0;
         std::printf("done: %ld cycles, %ld replies, %zu log entries; fds %ld before, %ld after; "
                     "VmRSS %ld KiB at start, %ld KiB at the end; growth after the first report "
-                    "%.0f bytes per entry (the log holds %.0f bytes per entry)\n",
+                    "%.0f bytes per entry (the entries' text is %.0f bytes each)\n",
                     port.sends, port.replies, entries, fdsBefore, openDescriptors(), rssStart,
                     rssEnd, growthPerEntry, logBytesPerEntry);
         QCoreApplication::exit(port.replies == port.sends ? 0 : 1);
