@@ -1,9 +1,9 @@
 #include "SimModule.h"
+#include "Shape.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -177,17 +177,16 @@ TEST_P(SimReadShape, FormatCommandChangesTheReadingsShape)
 {
     SimModule module;
     ASSERT_EQ(module.handle(std::string("%01010006") + GetParam().code, 9600, 0).reply, "!01\r");
-    const std::regex shape(GetParam().shape);
     for (const double volts : {-9.87, -0.5, 0.0, 0.004, 3.3, 9.99}) {
         const std::string reply = module.handle("#01", 9600, volts).reply;
-        EXPECT_TRUE(std::regex_match(reply, shape)) << volts << " V gave " << reply;
+        EXPECT_TRUE(hasShape(reply, GetParam().shape)) << volts << " V gave " << reply;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sim, SimReadShape,
-                         testing::Values(FormatCase{"Engineering", "00", R"(>[+-]\d{2}\.\d{3}\r)"},
-                                         FormatCase{"Percent", "01", R"(>[+-]\d{3}\.\d{2}\r)"},
-                                         FormatCase{"TwosComplement", "02", R"(>[0-9A-F]{4}\r)"}),
+                         testing::Values(FormatCase{"Engineering", "00", R"(>\s\d\d.\d\d\d\r)"},
+                                         FormatCase{"Percent", "01", R"(>\s\d\d\d.\d\d\r)"},
+                                         FormatCase{"TwosComplement", "02", R"(>\x\x\x\x\r)"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
-#include <regex>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -23,6 +22,11 @@ int remainingMs(Clock::time_point deadline)
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
+}
+
+bool allDigits(const std::string &text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // Appends what fd has within the timeout; false on timeout or end of file.
@@ -101,12 +105,20 @@ bool SimProcess::readBanner(int timeoutMs)
             return false;
     }
     m_banner = text.substr(0, text.find('\n'));
-    std::smatch match;
-    static const std::regex shape(R"(tolvane-sim: COM(\d+) -> (/dev/pts/\d+))");
-    if (!std::regex_match(m_banner, match, shape))
+    // "tolvane-sim: COM<n> -> /dev/pts/<m>"
+    const std::string lead = "tolvane-sim: COM";
+    const std::string arrow = " -> ";
+    const std::string ptsDir = "/dev/pts/";
+    const std::size_t arrowAt = m_banner.find(arrow);
+    if (m_banner.compare(0, lead.size(), lead) != 0 || arrowAt == std::string::npos)
         return false;
-    m_com = std::stoi(match[1]);
-    m_slavePath = match[2];
+    const std::string com = m_banner.substr(lead.size(), arrowAt - lead.size());
+    const std::string slave = m_banner.substr(arrowAt + arrow.size());
+    if (!allDigits(com) || slave.compare(0, ptsDir.size(), ptsDir) != 0 ||
+        !allDigits(slave.substr(ptsDir.size())))
+        return false;
+    m_com = std::stoi(com);
+    m_slavePath = slave;
     return true;
 }
 

@@ -1,3 +1,4 @@
+#include "Shape.h"
 #include "SimProcess.h"
 #include "core/ComLinks.h"
 
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::regex kEngineeringReply(R"(>[+-]\d{2}\.\d{3}\r)");
+constexpr const char *kEngineeringReply = R"(>\s\d\d.\d\d\d\r)";
 constexpr int kSilenceWindowMs = 300;
 
 std::vector<std::string> traceLines(const std::string &path)
@@ -75,7 +75,7 @@ TEST_F(SimProgram, AnswersOnItsRateOnlyAndOutlivesThePortBeingClosed)
         SerialLine line(sim.slavePath(), 9600);
         ASSERT_TRUE(line.isOpen());
         line.send("#01");
-        EXPECT_TRUE(std::regex_match(line.readReply(), kEngineeringReply));
+        EXPECT_TRUE(hasShape(line.readReply(), kEngineeringReply));
 
         line.setBaud(19200);
         line.send("#01");
@@ -86,12 +86,12 @@ TEST_F(SimProgram, AnswersOnItsRateOnlyAndOutlivesThePortBeingClosed)
         line.send("#02");
         line.send("#01");
         const std::string reply = line.readReply();
-        EXPECT_TRUE(std::regex_match(reply, kEngineeringReply)) << reply;
+        EXPECT_TRUE(hasShape(reply, kEngineeringReply)) << reply;
         EXPECT_EQ(line.drain(kSilenceWindowMs), "") << "answered the mismatched or foreign read";
     }
     SerialLine reopened(sim.slavePath(), 9600);
     reopened.send("#01");
-    EXPECT_TRUE(std::regex_match(reopened.readReply(), kEngineeringReply));
+    EXPECT_TRUE(hasShape(reopened.readReply(), kEngineeringReply));
     EXPECT_EQ(sim.stopWith(SIGTERM), 0);
 }
 
@@ -109,7 +109,7 @@ TEST_F(SimProgram, RateChangeIsAcknowledgedAtTheOldRate)
     line.setBaud(19200);
     line.send("#0B");
     const std::string reply = line.readReply();
-    EXPECT_TRUE(std::regex_match(reply, std::regex(R"(>[0-9A-F]{4}\r)"))) << reply;
+    EXPECT_TRUE(hasShape(reply, R"(>\x\x\x\x\r)")) << reply;
 }
 
 TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
@@ -188,15 +188,15 @@ TEST_F(SimProgram, TraceRecordsCommandsRatesAndReasons)
 
     const std::vector<std::string> lines = traceLines(tracePath());
     const std::vector<std::string> expected = {
-        R"(baud=9600 "#01" -> ">[+-]\d{2}\.\d{3}\\r")",
-        R"(baud=19200 "#01" -> \(no reply: baud mismatch, module at 9600\))",
-        R"(baud=9600 "#02\\x01" -> \(no reply: wrong address\))",
-        R"(baud=9600 "#01" -> ">.*")",
+        R"(baud=9600 "#01" -> ">\s\d\d.\d\d\d\\r")",
+        R"(baud=19200 "#01" -> (no reply: baud mismatch, module at 9600))",
+        R"(baud=9600 "#02\\x01" -> (no reply: wrong address))",
+        R"(baud=9600 "#01" -> ">*")",
     };
     ASSERT_EQ(lines.size(), expected.size());
-    const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )";
+    const std::string stamp = R"(\d\d\d\d-\d\d-\d\dT\d\d:\d\d:\d\d.\d\d\d )";
     for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(std::regex_match(lines[i], std::regex(stamp + expected[i]))) << lines[i];
+        EXPECT_TRUE(hasShape(lines[i], stamp + expected[i])) << lines[i];
 }
 
 TEST_F(SimProgram, SilentNeverAnswersButTraces)
@@ -222,7 +222,7 @@ TEST_F(SimProgram, ReplyDelayHoldsTheReplyBack)
     line.send("#01");
     const std::string reply = line.readReply();
     const auto waited = std::chrono::steady_clock::now() - sent;
-    EXPECT_TRUE(std::regex_match(reply, kEngineeringReply)) << reply;
+    EXPECT_TRUE(hasShape(reply, kEngineeringReply)) << reply;
     EXPECT_GE(waited, std::chrono::milliseconds(150));
 }
 
