@@ -1,7 +1,7 @@
 #pragma once
 
 #include "EventPumping.h"
-#include "PtyPeer.h"
+#include "Pty.h"
 #include "QtPrinting.h"
 #include "serial/HostSerialPort.h"
 
@@ -39,7 +39,7 @@ protected:
     }
 
     QTemporaryDir m_config;
-    PtyPeer m_peer;
+    Pty m_peer;
     HostSerialPort m_port;
     int m_stateChanges = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cctype>
 #include <string_view>
 
@@ -50,4 +52,9 @@ inline bool hasShape(std::string_view text, std::string_view shape)
         text.remove_prefix(1);
     }
     return text.empty();
+}
+
+inline bool hasShape(const QByteArray &text, std::string_view shape)
+{
+    return hasShape(std::string_view(text.constData(), std::size_t(text.size())), shape);
 }
