@@ -1,8 +1,8 @@
 // tolvane-sim as a process on its own pseudo-terminal: what is about the program, not the
 // protocol (SimModuleTest has that): its COM link, its ending, its options at work on a real line.
+#include "Match.h"
 #include "Pty.h"
 #include "QtPrinting.h"
-#include "Shape.h"
 #include "SimProcess.h"
 #include "core/ComLinks.h"
 
@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kEngineeringReply = R"(>\s\d\d.\d\d\d\r)";
+constexpr const char *kEngineeringReply = R"(>[+-]\d\d\.\d{3}\r)";
 constexpr int kSilenceWindowMs = 300;
 
 class SimProgram : public testing::Test
@@ -87,7 +87,7 @@ TEST_F(SimProgram, AnswersOnItsRateOnlyTracesWhyAndOutlivesThePortBeingClosed)
         ASSERT_TRUE(line.isValid());
         line.send("#01\r");
         first = line.reply();
-        EXPECT_TRUE(hasShape(first, kEngineeringReply)) << first.constData();
+        EXPECT_TRUE(matches(first, kEngineeringReply)) << first.constData();
 
         line.setBaud(19200);
         line.send("#01\r");
@@ -96,28 +96,28 @@ TEST_F(SimProgram, AnswersOnItsRateOnlyTracesWhyAndOutlivesThePortBeingClosed)
 
         line.setBaud(9600);
         line.send("#02\x01\r#01\r");
-        EXPECT_TRUE(hasShape(line.reply(), kEngineeringReply));
+        EXPECT_TRUE(matches(line.reply(), kEngineeringReply));
         EXPECT_EQ(line.drain(kSilenceWindowMs), "") << "answered the mismatched or foreign read";
     }
     Pty reopened(sim->slavePath(), 9600);
     reopened.send("#01\r");
     const QByteArray later = reopened.reply();
-    EXPECT_TRUE(hasShape(later, kEngineeringReply)) << later.constData();
+    EXPECT_TRUE(matches(later, kEngineeringReply)) << later.constData();
     EXPECT_NE(later, first) << "the reading should move with time";
     ASSERT_EQ(sim->stopWith(SIGTERM), 0);
 
     const std::vector<std::string> lines = traceLines();
     const std::vector<std::string> expected = {
-        R"(baud=9600 "#01" -> ">\s\d\d.\d\d\d\\r")",
-        R"(baud=19200 "#01" -> (no reply: baud mismatch, module at 9600))",
-        R"(baud=9600 "#02\\x01" -> (no reply: wrong address))",
-        R"(baud=9600 "#01" -> ">*")",
-        R"(baud=9600 "#01" -> ">*")",
+        R"(baud=9600 "#01" -> ">[+-]\d\d\.\d{3}\\r")",
+        R"(baud=19200 "#01" -> \(no reply: baud mismatch, module at 9600\))",
+        R"(baud=9600 "#02\\x01" -> \(no reply: wrong address\))",
+        R"(baud=9600 "#01" -> ">.*")",
+        R"(baud=9600 "#01" -> ">.*")",
     };
     ASSERT_EQ(lines.size(), expected.size());
-    const std::string stamp = R"(\d\d\d\d-\d\d-\d\dT\d\d:\d\d:\d\d.\d\d\d )";
+    const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )";
     for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(hasShape(lines[i], stamp + expected[i])) << lines[i];
+        EXPECT_TRUE(matches(lines[i], stamp + expected[i])) << lines[i];
 }
 
 // A module on another rate, delaying and splitting its replies; the rate change is acknowledged
@@ -133,7 +133,7 @@ TEST_F(SimProgram, OptionsAtWorkOnTheLine)
     EXPECT_EQ(line.drain(100), "") << "--reply-delay did not hold the reply back";
     const QByteArray piece = line.receive(1);
     const QByteArray reply = piece + line.reply();
-    EXPECT_TRUE(hasShape(reply, kEngineeringReply)) << reply.constData();
+    EXPECT_TRUE(matches(reply, kEngineeringReply)) << reply.constData();
     EXPECT_LT(piece.size(), reply.size()) << "--split sent the reply whole";
 
     line.send("%0A0B000702\r");
@@ -143,14 +143,14 @@ TEST_F(SimProgram, OptionsAtWorkOnTheLine)
     EXPECT_EQ(line.drain(kSilenceWindowMs), "");
     line.setBaud(19200);
     line.send("#0B\r");
-    EXPECT_TRUE(hasShape(line.reply(), R"(>\x\x\x\x\r)"));
+    EXPECT_TRUE(matches(line.reply(), R"(>[0-9A-F]{4}\r)"));
 
     line.send("$00P1\r");
     EXPECT_EQ(line.reply(), "!0B\r");
     line.send("#0B\r");
     ASSERT_TRUE(waitForTrace(6));
     EXPECT_EQ(line.drain(kSilenceWindowMs), "");
-    EXPECT_TRUE(hasShape(traceLines().back(), R"(* baud=19200 "#0B" -> (no reply: modbus))"))
+    EXPECT_TRUE(matches(traceLines().back(), R"(.* baud=19200 "#0B" -> \(no reply: modbus\))"))
         << traceLines().back();
 }
 
@@ -162,7 +162,7 @@ TEST_F(SimProgram, SilentNeverAnswersButTraces)
     line.send("#01\r");
     ASSERT_TRUE(waitForTrace(1));
     EXPECT_EQ(line.drain(kSilenceWindowMs), "");
-    EXPECT_TRUE(hasShape(traceLines().back(), R"(* "#01" -> (no reply: silent))"));
+    EXPECT_TRUE(matches(traceLines().back(), R"(.* "#01" -> \(no reply: silent\))"));
 }
 
 TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
