@@ -11,11 +11,6 @@ inline std::ostream &operator<<(std::ostream &out, const QString &text)
     return out << '"' << text.toStdString() << '"';
 }
 
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << text;
-}
-
 inline void PrintTo(const QByteArray &bytes, std::ostream *out)
 {
     *out << "\"" << bytes.toPercentEncoding(" #+.:/").toStdString() << "\"";
