@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../support/QtPrinting.h"
 #include "core/EventPump.h"
 #include "core/SerialPort.h"
 #include "core/WindowControls.h"
@@ -12,12 +13,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // A serial component whose steps fail on request, and whose reads deliver scripted bytes.
 class FakeSerialPort : public SerialPort

@@ -51,17 +51,6 @@ private:
     std::unique_ptr<ModulePeer> peer;
     std::unique_ptr<HostTool> tool;
 
-    template<typename T>
-    T *find(const char *name)
-    {
-        return tool->find<T>(name);
-    }
-    void click(const char *button) { tool->click(button); }
-    void pick(const char *list, const QString &entry) { QVERIFY(tool->pick(list, entry)); }
-    QColor lamp() { return tool->lamp(); }
-    QString response() { return tool->response(); }
-    void pressEnter() { tool->pressEnter(); }
-
 private slots:
     void init()
     {
@@ -75,114 +64,63 @@ private slots:
         peer.reset();
     }
 
-    void openSendAndTheReplyReachesTheResponseBoxAndTheLog()
+    // Without Open, the first send opens the port itself.
+    void aSendOpensThePortAndTheReplyReachesTheResponseBoxAndTheLog()
     {
         // The tooltips are read afresh when the list opens: COM1 was bound after start-up.
-        find<QComboBox>("Combo1")->showPopup();
-        find<QComboBox>("Combo1")->hidePopup();
-        const QString tip = find<QComboBox>("Combo1")->itemData(0, Qt::ToolTipRole).toString();
+        tool->find<QComboBox>("Combo1")->showPopup();
+        tool->find<QComboBox>("Combo1")->hidePopup();
+        const QString tip =
+            tool->find<QComboBox>("Combo1")->itemData(0, Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("COM1 -> ") + peer->slavePath()), qPrintable(tip));
-        click("Command1");
-        QCOMPARE(lamp(), Green);
-        QVERIFY(tool->lampToolTip().contains(peer->slavePath()));
-        pressEnter();
+        QCOMPARE(tool->lamp(), Grey);
+        tool->pressEnter();
+        QCOMPARE(tool->lamp(), Green);
+        QCOMPARE(tool->lampToolTip(), "Open: " + peer->slavePath());
         QCOMPARE(peer->received().size(), 1);
         QCOMPARE(peer->received().first().command, QByteArrayLiteral("#01"));
         QCOMPARE(peer->received().first().baud, 9600);
-        QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
+        QCOMPARE(tool->response(), displayText(QStringLiteral(">+05.123\r")));
         const QString log = tool->program.log().text();
         QVERIFY(log.endsWith(QStringLiteral("   Command:#01   Response:>+05.123\r\r\n")));
     }
 
     void theLinkBaudListSetsTheLineRateAtTheNextSend()
     {
-        click("Command1");
+        tool->click("Command1");
         QCOMPARE(peer->lineBaud(), 9600);
-        pick("Combo5", QStringLiteral("19200"));
+        QVERIFY(tool->pick("Combo5", QStringLiteral("19200")));
         QCOMPARE(peer->lineBaud(), 9600); // no immediate effect
-        click("Command3");
+        tool->click("Command3");
         QCOMPARE(peer->received().last().baud, 19200);
-        pick("Combo5", QStringLiteral("115200"));
-        find<QLineEdit>("Text2")->setText(QStringLiteral("$01M"));
-        click("Command3");
+        QVERIFY(tool->pick("Combo5", QStringLiteral("115200")));
+        tool->type("Text2", QStringLiteral("$01M"));
+        tool->click("Command3");
         QCOMPARE(peer->received().last().baud, 115200);
-        QCOMPARE(response(), displayText(QStringLiteral("?01\r")));
+        QCOMPARE(tool->response(), displayText(QStringLiteral("?01\r")));
     }
 
-    // Without Open, the first send opens the port itself.
-    void sendOpensAClosedPort()
+    // Picking the list entry again closes the port for real: another program can have it, and
+    // Open then fails with the reason in the lamp's tooltip.
+    void reselectingTheListClosesAndAHeldDeviceLeavesTheLampGrey()
     {
-        QCOMPARE(lamp(), Grey);
-        pressEnter();
-        QCOMPARE(lamp(), Green);
-        QCOMPARE(peer->received().size(), 1);
-    }
-
-    void openOnAMissingDeviceStaysGreyAndSendLogsAnEmptyReply()
-    {
-        QVERIFY(tool->bind(2, tool->config.filePath(QStringLiteral("no-such-device"))));
-        pick("Combo1", QStringLiteral("COM2"));
-        click("Command1");
-        QCOMPARE(lamp(), Grey);
-        QVERIFY2(tool->lampToolTip().contains(QStringLiteral("no such device")),
-                 qPrintable(tool->lampToolTip()));
-        pressEnter();
-        QCOMPARE(lamp(), Grey);
-        QVERIFY(response().isEmpty());
-        QVERIFY(
-            tool->program.log().text().endsWith(QStringLiteral("   Command:#01   Response:\r\n")));
-        QVERIFY(peer->received().isEmpty());
-    }
-
-    void openOnADeviceHeldByAnotherProgramStaysGrey()
-    {
+        tool->click("Command1");
+        QCOMPARE(tool->lamp(), Green);
+        QVERIFY(tool->pick("Combo1", QStringLiteral("COM1")));
+        QCOMPARE(tool->lamp(), Grey);
+        QVERIFY(!tool->port.isOpen());
         QProcess holder;
         holder.start(QStringLiteral(PORT_HOLDER), {QStringLiteral("1")});
         QVERIFY(holder.waitForReadyRead(5000));
         QCOMPARE(holder.readLine().trimmed(), QByteArrayLiteral("open"));
-        click("Command1");
-        QCOMPARE(lamp(), Grey);
+        tool->click("Command1");
+        QCOMPARE(tool->lamp(), Grey);
         QVERIFY2(tool->lampToolTip().contains(QStringLiteral("in use")),
                  qPrintable(tool->lampToolTip()));
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(5000));
-        click("Command1");
-        QCOMPARE(lamp(), Green);
-    }
-
-    void closeTwiceAndReselectingTheListWhileOpenCloseThePort()
-    {
-        click("Command1");
-        click("Command2");
-        QCOMPARE(lamp(), Grey);
-        QVERIFY(!tool->port.isOpen());
-        click("Command2");
-        QCOMPARE(lamp(), Grey);
-
-        click("Command1");
-        QVERIFY(tool->port.isOpen());
-        pick("Combo1", QStringLiteral("COM1")); // the same entry again still closes
-        QCOMPARE(lamp(), Grey);
-        QVERIFY(!tool->port.isOpen());
-        QCOMPARE(tool->program.state().PortNumber, 1);
-        // Released for real: another program can have it now.
-        QProcess holder;
-        holder.start(QStringLiteral(PORT_HOLDER), {QStringLiteral("1")});
-        QVERIFY(holder.waitForReadyRead(5000));
-        QCOMPARE(holder.readLine().trimmed(), QByteArrayLiteral("open"));
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(5000));
-    }
-
-    // Open then Open again: the port stays open and working, the lamp keeps its colour.
-    void openOnAnOpenPortLeavesItOpen()
-    {
-        click("Command1");
-        click("Command1");
-        QCOMPARE(lamp(), Green);
-        QVERIFY(tool->port.isOpen());
-        pressEnter();
-        QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
+        tool->click("Command1");
+        QCOMPARE(tool->lamp(), Green);
     }
 
     void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
@@ -202,8 +140,8 @@ private slots:
         peer = std::make_unique<ModulePeer>(nullptr); // silent: a reply wait lasts until the loss
         const QString lostPath = peer->slavePath();
         QVERIFY(tool->bind(1, lostPath));
-        click("Command1");
-        QCOMPARE(lamp(), Green);
+        tool->click("Command1");
+        QCOMPARE(tool->lamp(), Green);
         std::unique_ptr<ModulePeer> next;
 
         if (loss != InRepeatRun) {
@@ -212,10 +150,10 @@ private slots:
                 QTest::qWait(200);
             } else {
                 QTimer::singleShot(50, [this] { peer->hangUp(); });
-                pressEnter();
-                QVERIFY(response().isEmpty());
+                tool->pressEnter();
+                QVERIFY(tool->response().isEmpty());
             }
-            QCOMPARE(lamp(), Grey);
+            QCOMPARE(tool->lamp(), Grey);
             QVERIFY(!tool->port.isOpen());
             QCOMPARE(tool->lampToolTip(),
                      "Not open: " + lostPath + ": device went away (unplugged or closed)");
@@ -225,10 +163,10 @@ private slots:
 
             next = std::make_unique<ModulePeer>(answer);
             QVERIFY(tool->bind(1, next->slavePath()));
-            click("Command1");
-            QCOMPARE(lamp(), Green);
-            pressEnter();
-            QCOMPARE(response(), displayText(QStringLiteral(">+05.123\r")));
+            tool->click("Command1");
+            QCOMPARE(tool->lamp(), Green);
+            tool->pressEnter();
+            QCOMPARE(tool->response(), displayText(QStringLiteral(">+05.123\r")));
             return;
         }
 
@@ -251,7 +189,7 @@ private slots:
                 peer->hangUp();
                 step = 1;
             } else if (step == 1 && entries() >= 2) {
-                lampWhileLost = lamp();
+                lampWhileLost = tool->lamp();
                 tipWhileLost = tool->lampToolTip();
                 openWhileLost = tool->port.isOpen();
                 cpuBefore = cpuMilliseconds();
@@ -264,52 +202,19 @@ private slots:
                 step = 3;
             } else if ((step == 3 && next->received().size() >= 2) || run.elapsed() > 20000) {
                 driver.stop();
-                click("Command7");
+                tool->click("Command7");
             }
         });
-        find<QLineEdit>("Text5")->setText(QStringLiteral("50"));
+        tool->type("Text5", QStringLiteral("50"));
         driver.start(20);
-        click("Command6"); // returns when the run ends
+        tool->click("Command6"); // returns when the run ends
         QCOMPARE(lampWhileLost, Grey);
         QVERIFY(!openWhileLost);
         QCOMPARE(tipWhileLost, "Not open: no such device: " + lostPath);
         QVERIFY(cpuWhileLost >= 0 && cpuWhileLost < 100);
         QVERIFY(next && next->received().size() >= 2);
-        QCOMPARE(lamp(), Green);
+        QCOMPARE(tool->lamp(), Green);
         QVERIFY(tool->program.log().text().contains(QStringLiteral("Response:>+05.123\r")));
-    }
-
-    // Continue send repeats the command until Stop; a Stop inside a reply wait lets that cycle
-    // finish and sends nothing more.
-    void continueSendRepeatsUntilStop()
-    {
-        find<QLineEdit>("Text5")->setText(QStringLiteral("50"));
-        QTimer::singleShot(1200, [this] { click("Command7"); });
-        click("Command6"); // returns when the run ends
-        const int sent = int(peer->received().size());
-        QVERIFY2(sent >= 3, qPrintable(QString::number(sent)));
-        QCOMPARE(int(tool->program.log().entryCount()), sent);
-        QTest::qWait(400);
-        QCOMPARE(int(peer->received().size()), sent);
-    }
-
-    void stopDuringTheReplyWaitEndsTheRunAfterThatCycle()
-    {
-        find<QLineEdit>("Text2")->setText(QStringLiteral("#09")); // nobody answers
-        QTimer::singleShot(100, [this] { click("Command7"); });
-        click("Command6");
-        QCOMPARE(int(peer->received().size()), 1);
-        QCOMPARE(int(tool->program.log().entryCount()), 1);
-        QTest::qWait(400);
-        QCOMPARE(int(peer->received().size()), 1);
-    }
-
-    void stopBeforeContinueSendDoesNotCancelTheRun()
-    {
-        click("Command7");
-        QTimer::singleShot(800, [this] { click("Command7"); });
-        click("Command6");
-        QVERIFY(peer->received().size() >= 2);
     }
 };
 

@@ -1,13 +1,18 @@
 #pragma once
 
-#include "EventPumping.h"
-#include "PtyPeer.h"
+#include "Pty.h"
 #include "QtPrinting.h"
 #include "serial/HostSerialPort.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -38,8 +43,34 @@ protected:
                port.setReadLength(0) && port.setOpen(true);
     }
 
+    // Runs the event loop for about `milliseconds`, as the window does while it waits.
+    static void pumpEvents(int milliseconds)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    // Reads like the tool: one read() per pass of event pumping and a 1 ms sleep, at most 300
+    // passes, until the reply holds a CR. `beforePass` runs at the start of every pass.
+    QByteArray pollReply(const std::function<void(int pass)> &beforePass = {})
+    {
+        QByteArray received;
+        for (int pass = 0; pass < 300 && !received.contains('\r'); ++pass) {
+            if (beforePass)
+                beforePass(pass);
+            QCoreApplication::processEvents();
+            if (!m_port.read(received)) {
+                ADD_FAILURE() << "a read failed";
+                break;
+            }
+            QThread::msleep(1);
+        }
+        return received;
+    }
+
     QTemporaryDir m_config;
-    PtyPeer m_peer;
+    Pty m_peer;
     HostSerialPort m_port;
     int m_stateChanges = 0;
 };

@@ -23,6 +23,9 @@ TEST(SerialPortOrder, UsbFirstThenAcmThenOthersInNaturalOrder)
         {{"ttyS100", "ttyS20", "ttyS3", "ttyS0"}, {"ttyS0", "ttyS3", "ttyS20", "ttyS100"}},
         {{"ttyXR1p10", "ttyXR1p9", "ttyXR0p2"}, {"ttyXR0p2", "ttyXR1p9", "ttyXR1p10"}},
         {{"ttyS010", "ttyS9"}, {"ttyS9", "ttyS010"}},
+        // A name that is the start of another comes first; equal numbers fall back to the text.
+        {{"ttyS10", "ttyS1", "ttyS", "ttyS1a"}, {"ttyS", "ttyS1", "ttyS1a", "ttyS10"}},
+        {{"ttyS1", "ttyS01", "ttyS001"}, {"ttyS001", "ttyS01", "ttyS1"}},
         {{"rfcomm0", "ttyUSB0", "ttyS0"}, {"ttyUSB0", "rfcomm0", "ttyS0"}},
     };
     for (const OrderCase &c : cases)

@@ -1,5 +1,4 @@
 #include "SimModule.h"
-#include "Shape.h"
 
 #include <gtest/gtest.h>
 
@@ -155,38 +154,6 @@ TEST_P(SimProtocol, RepliesAndState)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sim, SimProtocol, testing::ValuesIn(kProtocolCases),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-struct FormatCase
-{
-    const char *name;
-    const char *code;
-    const char *shape;
-};
-
-void PrintTo(const FormatCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class SimReadShape : public testing::TestWithParam<FormatCase>
-{
-};
-
-TEST_P(SimReadShape, FormatCommandChangesTheReadingsShape)
-{
-    SimModule module;
-    ASSERT_EQ(module.handle(std::string("%01010006") + GetParam().code, 9600, 0).reply, "!01\r");
-    for (const double volts : {-9.87, -0.5, 0.0, 0.004, 3.3, 9.99}) {
-        const std::string reply = module.handle("#01", 9600, volts).reply;
-        EXPECT_TRUE(hasShape(reply, GetParam().shape)) << volts << " V gave " << reply;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Sim, SimReadShape,
-                         testing::Values(FormatCase{"Engineering", "00", R"(>\s\d\d.\d\d\d\r)"},
-                                         FormatCase{"Percent", "01", R"(>\s\d\d\d.\d\d\r)"},
-                                         FormatCase{"TwosComplement", "02", R"(>\x\x\x\x\r)"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,14 +1,21 @@
-#include "Shape.h"
+// tolvane-sim as a process on its own pseudo-terminal: what is about the program, not the
+// protocol (SimModuleTest has that): its COM link, its ending, its options at work on a real line.
+#include "Match.h"
+#include "Pty.h"
+#include "QtPrinting.h"
 #include "SimProcess.h"
 #include "core/ComLinks.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,213 +24,191 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kEngineeringReply = R"(>\s\d\d.\d\d\d\r)";
+constexpr const char *kEngineeringReply = R"(>[+-]\d\d\.\d{3}\r)";
 constexpr int kSilenceWindowMs = 300;
-
-std::vector<std::string> traceLines(const std::string &path)
-{
-    std::ifstream file(path);
-    std::vector<std::string> lines;
-    for (std::string text; std::getline(file, text);)
-        lines.push_back(text);
-    return lines;
-}
-
-// The sim reads the line's rate when the command reaches it, so a test may change the rate
-// only after the sim has taken the command, which its trace shows.
-bool waitForTrace(const std::string &path, std::size_t lines)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (traceLines(path).size() < lines) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 class SimProgram : public testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(m_home.path().empty());
-        ::setenv("XDG_CONFIG_HOME", m_home.path().c_str(), 1);
+        ASSERT_TRUE(m_home.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
     }
 
-    std::string tracePath() const { return m_home.path() + "/trace.log"; }
-
-    std::string linkPath(int com) const { return tolvane::comLinkPath(com); }
-    std::string linkTarget(int com) const { return fs::read_symlink(linkPath(com)).string(); }
-    void makeForeignLink(int com, const std::string &target) const
+    SimProcess *start(const QStringList &args)
+    {
+        m_sims.push_back(std::make_unique<SimProcess>(m_home.path(), args));
+        return m_sims.back().get();
+    }
+    std::string tracePath() const { return m_home.filePath("trace.log").toStdString(); }
+    std::vector<std::string> traceLines() const
+    {
+        std::ifstream file(tracePath());
+        std::vector<std::string> lines;
+        for (std::string text; std::getline(file, text);)
+            lines.push_back(text);
+        return lines;
+    }
+    // The sim reads the line's rate when the command reaches it, so a test may change the rate
+    // only after the sim has taken the command, which its trace shows.
+    bool waitForTrace(std::size_t lines) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (traceLines().size() < lines) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+    static std::string linkPath(int com) { return tolvane::comLinkPath(com); }
+    static std::string linkTarget(int com) { return fs::read_symlink(linkPath(com)).string(); }
+    static void makeForeignLink(int com, const std::string &target)
     {
         fs::create_directories(tolvane::linkDirectory());
         fs::create_symlink(target, linkPath(com));
     }
 
-    TempDir m_home;
+    QTemporaryDir m_home;
+    std::vector<std::unique_ptr<SimProcess>> m_sims;
 };
 
-TEST_F(SimProgram, AnswersOnItsRateOnlyAndOutlivesThePortBeingClosed)
+TEST_F(SimProgram, AnswersOnItsRateOnlyTracesWhyAndOutlivesThePortBeingClosed)
 {
-    SimProcess sim(m_home.path(), {"--trace", tracePath()});
-    ASSERT_TRUE(sim.readBanner()) << sim.banner();
-    EXPECT_EQ(sim.com(), 1);
-    EXPECT_EQ(linkTarget(1), sim.slavePath());
+    SimProcess *sim = start({"--trace", QString::fromStdString(tracePath())});
+    ASSERT_TRUE(sim->readBanner());
+    EXPECT_EQ(sim->com(), 1);
+    EXPECT_EQ(QString::fromStdString(linkTarget(1)), sim->slavePath());
 
+    QByteArray first;
     {
-        SerialLine line(sim.slavePath(), 9600);
-        ASSERT_TRUE(line.isOpen());
-        line.send("#01");
-        EXPECT_TRUE(hasShape(line.readReply(), kEngineeringReply));
+        Pty line(sim->slavePath(), 9600);
+        ASSERT_TRUE(line.isValid());
+        line.send("#01\r");
+        first = line.reply();
+        EXPECT_TRUE(matches(first, kEngineeringReply)) << first.constData();
 
         line.setBaud(19200);
-        line.send("#01");
-        ASSERT_TRUE(waitForTrace(tracePath(), 2));
+        line.send("#01\r");
+        ASSERT_TRUE(waitForTrace(2));
         EXPECT_EQ(line.drain(kSilenceWindowMs), "");
 
         line.setBaud(9600);
-        line.send("#02");
-        line.send("#01");
-        const std::string reply = line.readReply();
-        EXPECT_TRUE(hasShape(reply, kEngineeringReply)) << reply;
+        line.send("#02\x01\r#01\r");
+        EXPECT_TRUE(matches(line.reply(), kEngineeringReply));
         EXPECT_EQ(line.drain(kSilenceWindowMs), "") << "answered the mismatched or foreign read";
     }
-    SerialLine reopened(sim.slavePath(), 9600);
-    reopened.send("#01");
-    EXPECT_TRUE(hasShape(reopened.readReply(), kEngineeringReply));
-    EXPECT_EQ(sim.stopWith(SIGTERM), 0);
+    Pty reopened(sim->slavePath(), 9600);
+    reopened.send("#01\r");
+    const QByteArray later = reopened.reply();
+    EXPECT_TRUE(matches(later, kEngineeringReply)) << later.constData();
+    EXPECT_NE(later, first) << "the reading should move with time";
+    ASSERT_EQ(sim->stopWith(SIGTERM), 0);
+
+    const std::vector<std::string> lines = traceLines();
+    const std::vector<std::string> expected = {
+        R"(baud=9600 "#01" -> ">[+-]\d\d\.\d{3}\\r")",
+        R"(baud=19200 "#01" -> \(no reply: baud mismatch, module at 9600\))",
+        R"(baud=9600 "#02\\x01" -> \(no reply: wrong address\))",
+        R"(baud=9600 "#01" -> ">.*")",
+        R"(baud=9600 "#01" -> ">.*")",
+    };
+    ASSERT_EQ(lines.size(), expected.size());
+    const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_TRUE(matches(lines[i], stamp + expected[i])) << lines[i];
 }
 
-TEST_F(SimProgram, RateChangeIsAcknowledgedAtTheOldRate)
+// A module on another rate, delaying and splitting its replies; the rate change is acknowledged
+// at the old rate, and after MODBUS is chosen the trace says why a read goes unanswered.
+TEST_F(SimProgram, OptionsAtWorkOnTheLine)
 {
-    SimProcess sim(m_home.path(),
-                   {"--jumper", "--address", "0A", "--split", "--trace", tracePath()});
-    ASSERT_TRUE(sim.readBanner());
-    SerialLine line(sim.slavePath(), 9600);
-    line.send("%0A0B000702");
-    EXPECT_EQ(line.readReply(), "!0B\r");
-    line.send("#0B");
-    ASSERT_TRUE(waitForTrace(tracePath(), 2));
+    SimProcess *sim =
+        start({"--jumper", "--baud", "2400", "--address", "0A", "--split", "--reply-delay", "200",
+               "--trace", QString::fromStdString(tracePath())});
+    ASSERT_TRUE(sim->readBanner());
+    Pty line(sim->slavePath(), 2400);
+    line.send("#0A\r");
+    EXPECT_EQ(line.drain(100), "") << "--reply-delay did not hold the reply back";
+    const QByteArray piece = line.receive(1);
+    const QByteArray reply = piece + line.reply();
+    EXPECT_TRUE(matches(reply, kEngineeringReply)) << reply.constData();
+    EXPECT_LT(piece.size(), reply.size()) << "--split sent the reply whole";
+
+    line.send("%0A0B000702\r");
+    EXPECT_EQ(line.reply(), "!0B\r");
+    line.send("#0B\r");
+    ASSERT_TRUE(waitForTrace(3));
     EXPECT_EQ(line.drain(kSilenceWindowMs), "");
     line.setBaud(19200);
-    line.send("#0B");
-    const std::string reply = line.readReply();
-    EXPECT_TRUE(hasShape(reply, R"(>\x\x\x\x\r)")) << reply;
+    line.send("#0B\r");
+    EXPECT_TRUE(matches(line.reply(), R"(>[0-9A-F]{4}\r)"));
+
+    line.send("$00P1\r");
+    EXPECT_EQ(line.reply(), "!0B\r");
+    line.send("#0B\r");
+    ASSERT_TRUE(waitForTrace(6));
+    EXPECT_EQ(line.drain(kSilenceWindowMs), "");
+    EXPECT_TRUE(matches(traceLines().back(), R"(.* baud=19200 "#0B" -> \(no reply: modbus\))"))
+        << traceLines().back();
+}
+
+TEST_F(SimProgram, SilentNeverAnswersButTraces)
+{
+    SimProcess *sim = start({"--silent", "--trace", QString::fromStdString(tracePath())});
+    ASSERT_TRUE(sim->readBanner());
+    Pty line(sim->slavePath(), 9600);
+    line.send("#01\r");
+    ASSERT_TRUE(waitForTrace(1));
+    EXPECT_EQ(line.drain(kSilenceWindowMs), "");
+    EXPECT_TRUE(matches(traceLines().back(), R"(.* "#01" -> \(no reply: silent\))"));
 }
 
 TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
 {
     makeForeignLink(1, "/dev/someone-elses-port");
 
-    SimProcess second(m_home.path(), {});
-    ASSERT_TRUE(second.readBanner());
-    EXPECT_EQ(second.com(), 2);
-    EXPECT_EQ(linkTarget(2), second.slavePath());
+    SimProcess *second = start({});
+    ASSERT_TRUE(second->readBanner());
+    EXPECT_EQ(second->com(), 2);
+    EXPECT_EQ(QString::fromStdString(linkTarget(2)), second->slavePath());
 
-    SimProcess forced(m_home.path(), {"--com", "1"});
-    EXPECT_NE(forced.waitExit(), 0);
-    EXPECT_NE(forced.stderrText().find("com1"), std::string::npos);
+    SimProcess *forced = start({"--com", "1"});
+    EXPECT_NE(forced->waitExit(), 0);
+    EXPECT_TRUE(forced->stderrText().contains("com1"));
     EXPECT_EQ(linkTarget(1), "/dev/someone-elses-port");
 
-    SimProcess chosen(m_home.path(), {"--com=7"});
-    ASSERT_TRUE(chosen.readBanner());
-    EXPECT_EQ(chosen.com(), 7);
+    SimProcess *chosen = start({"--com=7"});
+    ASSERT_TRUE(chosen->readBanner());
+    EXPECT_EQ(chosen->com(), 7);
+
+    // Its own link replaced while it ran: it leaves the replacement alone when it ends.
+    fs::remove(linkPath(2));
+    makeForeignLink(2, "/dev/replacement");
+    EXPECT_EQ(second->stopWith(SIGTERM), 0);
+    EXPECT_EQ(linkTarget(2), "/dev/replacement");
 }
 
 TEST_F(SimProgram, EachEndingSignalRemovesItsOwnLinkAndExitsZero)
 {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
-        SimProcess sim(m_home.path(), {"--com", "3"});
-        ASSERT_TRUE(sim.readBanner());
+        SimProcess *sim = start({"--com", "3"});
+        ASSERT_TRUE(sim->readBanner());
         ASSERT_TRUE(fs::is_symlink(linkPath(3)));
-        EXPECT_EQ(sim.stopWith(signal), 0);
+        EXPECT_EQ(sim->stopWith(signal), 0);
         EXPECT_FALSE(fs::is_symlink(linkPath(3)));
     }
 }
 
-TEST_F(SimProgram, LeavesAReplacedLinkAlone)
+// Which options are bad is the option parser's table; here only what the process does with one.
+TEST_F(SimProgram, ABadOptionExitsTwoWithAMessageAndLeavesNothing)
 {
-    SimProcess sim(m_home.path(), {});
-    ASSERT_TRUE(sim.readBanner());
-    fs::remove(linkPath(1));
-    makeForeignLink(1, "/dev/replacement");
-    EXPECT_EQ(sim.stopWith(SIGTERM), 0);
-    EXPECT_EQ(linkTarget(1), "/dev/replacement");
-}
-
-TEST_F(SimProgram, BadOptionsExitTwoWithAMessage)
-{
-    const std::string past = std::to_string(tolvane::kLastCom + 1);
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},         {"--com"},          {"--com", "0"},      {"--com", past},
-        {"--address", "1G"}, {"--baud", "1234"}, {"--reply-delay=x"},
-    };
-    for (const auto &args : cases) {
-        SimProcess sim(m_home.path(), args);
-        EXPECT_EQ(sim.waitExit(), 2) << args.front();
-        const std::string message = sim.stderrText();
-        EXPECT_NE(message.find(args.front().substr(0, args.front().find('='))), std::string::npos)
-            << message;
-    }
+    SimProcess *sim = start({"--baud", "1234"});
+    EXPECT_EQ(sim->waitExit(), 2);
+    EXPECT_TRUE(sim->stderrText().contains("--baud"));
     EXPECT_FALSE(fs::exists(tolvane::linkDirectory())) << "a failed start left files behind";
-}
-
-TEST_F(SimProgram, TraceRecordsCommandsRatesAndReasons)
-{
-    SimProcess sim(m_home.path(), {"--trace", tracePath()});
-    ASSERT_TRUE(sim.readBanner());
-    SerialLine line(sim.slavePath(), 9600);
-    line.send("#01");
-    ASSERT_FALSE(line.readReply().empty());
-    line.setBaud(19200);
-    line.send("#01");
-    ASSERT_TRUE(waitForTrace(tracePath(), 2));
-    line.setBaud(9600);
-    line.send(std::string("#02\x01"));
-    line.send("#01");
-    ASSERT_FALSE(line.readReply().empty());
-    ASSERT_EQ(sim.stopWith(SIGTERM), 0);
-
-    const std::vector<std::string> lines = traceLines(tracePath());
-    const std::vector<std::string> expected = {
-        R"(baud=9600 "#01" -> ">\s\d\d.\d\d\d\\r")",
-        R"(baud=19200 "#01" -> (no reply: baud mismatch, module at 9600))",
-        R"(baud=9600 "#02\\x01" -> (no reply: wrong address))",
-        R"(baud=9600 "#01" -> ">*")",
-    };
-    ASSERT_EQ(lines.size(), expected.size());
-    const std::string stamp = R"(\d\d\d\d-\d\d-\d\dT\d\d:\d\d:\d\d.\d\d\d )";
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(hasShape(lines[i], stamp + expected[i])) << lines[i];
-}
-
-TEST_F(SimProgram, SilentNeverAnswersButTraces)
-{
-    SimProcess sim(m_home.path(), {"--silent", "--trace", tracePath()});
-    ASSERT_TRUE(sim.readBanner());
-    SerialLine line(sim.slavePath(), 9600);
-    line.send("#01");
-    ASSERT_TRUE(waitForTrace(tracePath(), 1));
-    EXPECT_EQ(line.drain(kSilenceWindowMs), "");
-    ASSERT_EQ(sim.stopWith(SIGTERM), 0);
-    const std::vector<std::string> lines = traceLines(tracePath());
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("\"#01\" -> (no reply: silent)"), std::string::npos) << lines[0];
-}
-
-TEST_F(SimProgram, ReplyDelayHoldsTheReplyBack)
-{
-    SimProcess sim(m_home.path(), {"--reply-delay", "150"});
-    ASSERT_TRUE(sim.readBanner());
-    SerialLine line(sim.slavePath(), 9600);
-    const auto sent = std::chrono::steady_clock::now();
-    line.send("#01");
-    const std::string reply = line.readReply();
-    const auto waited = std::chrono::steady_clock::now() - sent;
-    EXPECT_TRUE(hasShape(reply, kEngineeringReply)) << reply;
-    EXPECT_GE(waited, std::chrono::milliseconds(150));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PtyPeer.h"
+#include "Pty.h"
 
 #include <QByteArray>
 #include <QList>
@@ -28,13 +28,13 @@ public:
 
     QString slavePath() const { return m_pty.slavePath(); }
     QList<Received> received() const;
-    int lineBaud() const;
+    int lineBaud() const { return m_pty.lineBaud(); }
     void hangUp();
 
 private:
     void serve();
 
-    PtyPeer m_pty;
+    Pty m_pty;
     Responder m_responder;
     mutable std::mutex m_mutex;
     QList<Received> m_received;

@@ -1,7 +1,5 @@
 #include "ModulePeer.h"
 
-#include "LineSpeed.h"
-
 ModulePeer::ModulePeer(Responder responder)
     : m_responder(std::move(responder))
     , m_thread([this] { serve(); })
@@ -9,15 +7,7 @@ ModulePeer::ModulePeer(Responder responder)
 
 ModulePeer::~ModulePeer()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-int ModulePeer::lineBaud() const
-{
-    const termios attributes = m_pty.attributes();
-    return sim::moduleBaudOf(cfgetospeed(&attributes));
+    hangUp();
 }
 
 QList<ModulePeer::Received> ModulePeer::received() const

@@ -11,6 +11,7 @@ inline std::ostream &operator<<(std::ostream &out, const QString &text)
     return out << '"' << text.toStdString() << '"';
 }
 
+// gtest would print a QString as a container of characters.
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << text;
