@@ -4,6 +4,7 @@
 //   usage: tolvane-shutdown-harness repeat|wait|idle  CLOSE_AFTER_MS
 #include "app/HostWiring.h"
 #include "app/Program.h"
+#include "core/ForwardingSerialPort.h"
 #include "serial/HostSerialPort.h"
 
 #include <QApplication>
@@ -15,29 +16,17 @@
 namespace {
 
 // Counts the commands handed to the line.
-class CountingPort : public SerialPort
+class CountingPort : public ForwardingSerialPort
 {
 public:
-    explicit CountingPort(SerialPort &inner)
-        : m_inner(inner)
-    {}
+    using ForwardingSerialPort::ForwardingSerialPort;
     int commands = 0;
 
-    bool setPortNumber(std::int16_t n) override { return m_inner.setPortNumber(n); }
-    bool setSettings(const QString &s) override { return m_inner.setSettings(s); }
-    bool setReadLength(int l) override { return m_inner.setReadLength(l); }
-    bool setOpen(bool o) override { return m_inner.setOpen(o); }
-    bool discardOutput() override { return m_inner.discardOutput(); }
-    bool discardInput() override { return m_inner.discardInput(); }
     bool write(const QByteArray &bytes) override
     {
         commands += int(bytes.count('\r'));
-        return m_inner.write(bytes);
+        return ForwardingSerialPort::write(bytes);
     }
-    bool read(QByteArray &received) override { return m_inner.read(received); }
-
-private:
-    SerialPort &m_inner;
 };
 
 } // namespace
