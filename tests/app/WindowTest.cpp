@@ -14,8 +14,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest>
 
 #include <memory>
@@ -309,6 +309,17 @@ private slots:
                                 view->mapToGlobal(QPoint(10, 10)));
         QApplication::sendEvent(view->viewport(), &right);
         QCOMPARE(QApplication::clipboard()->text(), lines.mid(0, 3).join(u'\n'));
+
+        // A long entry scrolls sideways: End goes to its end, Home back.
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+        port->reads = 0;
+        port->arrive[1] = QByteArray(3000, 'A') + '\r';
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QVERIFY(view->horizontalScrollBar()->maximum() > 10 * view->width());
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum());
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->horizontalScrollBar()->value(), 0);
     }
 
     // Save to file through the window's own button, with the dialog and the message answered.
