@@ -40,6 +40,7 @@ TEST_F(ComPortMapTest, NumbersThePortsPresentWhenNoLinkExists)
 
     EXPECT_EQ(m_map.describe(2), "COM2 -> /dev/ttyUSB1 (2nd serial port present)");
     EXPECT_EQ(m_map.describe(3), "COM3 -> /dev/ttyACM0 (3rd serial port present)");
+    EXPECT_EQ(m_map.describe(5), "COM5 -> /dev/ttyS10 (5th serial port present)");
     EXPECT_EQ(m_map.describe(6), "COM6: no device");
     EXPECT_EQ(
         m_map.noDeviceReason(6),
