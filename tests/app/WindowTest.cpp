@@ -1,5 +1,6 @@
 #include "Fakes.h"
 
+#include "app/CharWidths.h"
 #include "app/ControlTable.h"
 #include "app/LampWidget.h"
 #include "app/Program.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -350,6 +352,35 @@ private slots:
     }
 
     // The lamp is drawn in its colour, as a circle, and drawn again when the colour changes.
+    // A row of the log is drawn as its text would be drawn by itself, from its first character;
+    // a caption stands at the top of its box.
+    void rowsAndCaptionsAreDrawnWhereTheyStart()
+    {
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        auto *view = find<TextPane>("RichTextBox1");
+        const QImage shown = view->viewport()->grab().toImage();
+        const QFontMetrics metrics(CharWidths::unshaped(view->font()));
+        QImage expected(shown.size(), shown.format());
+        expected.setDevicePixelRatio(shown.devicePixelRatio());
+        expected.fill(view->viewport()->palette().color(QPalette::Base));
+        {
+            QPainter painter(&expected);
+            painter.setFont(CharWidths::unshaped(view->font()));
+            painter.setPen(view->palette().color(QPalette::Text));
+            painter.drawText(QPointF(3, metrics.ascent()),
+                             displayText(program->log().entry(0)).chopped(1));
+        }
+        const QRect firstRow(0, 0, shown.width(), metrics.height());
+        QCOMPARE(shown.copy(firstRow), expected.copy(firstRow));
+
+        const QImage caption = find<QLabel>("Label7")->grab().toImage();
+        int top = 0; // the first row of pixels that is not the background's
+        while (top < caption.height() &&
+               caption.copy(0, top, caption.width(), 1) == caption.copy(0, 0, caption.width(), 1))
+            ++top;
+        QVERIFY2(top <= 3, qPrintable(QString::number(top)));
+    }
+
     void theLampIsDrawnInItsColour()
     {
         auto *lamp = find<LampWidget>("Shape1");

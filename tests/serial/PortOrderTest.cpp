@@ -26,7 +26,7 @@ TEST(SerialPortOrder, UsbFirstThenAcmThenOthersInNaturalOrder)
         // A name that is the start of another comes first; equal numbers fall back to the text.
         {{"ttyS10", "ttyS1", "ttyS", "ttyS1a"}, {"ttyS", "ttyS1", "ttyS1a", "ttyS10"}},
         {{"ttyS1", "ttyS01", "ttyS001"}, {"ttyS001", "ttyS01", "ttyS1"}},
-        {{"rfcomm0", "ttyUSB0", "ttyS0"}, {"ttyUSB0", "rfcomm0", "ttyS0"}},
+        {{"rfcomm0", "ttyACM0", "ttyUSB0", "ttyS0"}, {"ttyUSB0", "ttyACM0", "rfcomm0", "ttyS0"}},
     };
     for (const OrderCase &c : cases)
         EXPECT_EQ(orderSerialPorts(c.given), c.expected) << c.given.join(' ').toStdString();

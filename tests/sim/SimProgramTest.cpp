@@ -176,7 +176,7 @@ TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
 
     SimProcess *forced = start({"--com", "1"});
     EXPECT_NE(forced->waitExit(), 0);
-    EXPECT_TRUE(forced->stderrText().contains("com1"));
+    EXPECT_TRUE(forced->stderrText().contains("COM1 is taken"));
     EXPECT_EQ(linkTarget(1), "/dev/someone-elses-port");
 
     SimProcess *chosen = start({"--com=7"});
