@@ -1,17 +1,20 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRegularExpression>
+#include <QString>
 
-#include <regex>
 #include <string>
 
-// Whether the whole text matches the regular expression.
-inline bool matches(const std::string &text, const std::string &pattern)
-{
-    return std::regex_match(text, std::regex(pattern));
-}
-
+// Whether the whole text matches the regular expression (Perl syntax; bytes taken as Latin-1).
 inline bool matches(const QByteArray &text, const std::string &pattern)
 {
-    return matches(text.toStdString(), pattern);
+    const QRegularExpression expression(
+        QRegularExpression::anchoredPattern(QString::fromStdString(pattern)));
+    return expression.match(QString::fromLatin1(text)).hasMatch();
+}
+
+inline bool matches(const std::string &text, const std::string &pattern)
+{
+    return matches(QByteArray::fromStdString(text), pattern);
 }
