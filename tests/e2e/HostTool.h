@@ -29,13 +29,6 @@ public:
     }
 
     QString configPath() const { return config.path(); }
-    bool bind(int com, const QString &device)
-    {
-        const QString link = QString::fromStdString(tolvane::comLinkPath(com));
-        QFile::remove(link);
-        return QFile::link(device, link);
-    }
-
     template<typename T>
     T *find(const char *name)
     {

@@ -62,12 +62,6 @@ QByteArray Pty::receive(int count, int timeoutMs)
     return received;
 }
 
-int Pty::lineBaud() const
-{
-    const termios line = attributes();
-    return sim::moduleBaudOf(cfgetospeed(&line));
-}
-
 void Pty::setBaud(int baud)
 {
     termios settings = attributes();

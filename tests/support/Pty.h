@@ -27,8 +27,6 @@ public:
     QByteArray reply(int timeoutMs = 2000) { return receive(0, timeoutMs); }
     // Everything that arrives within the window.
     QByteArray drain(int windowMs) { return receive(1 << 20, windowMs); }
-    // The line's rate as the other end left it, 0 if no module rate.
-    int lineBaud() const;
     void setBaud(int baud);
     termios attributes() const;
     // The device goes away: the descriptors close and the slave is hung up.

@@ -1,0 +1,133 @@
+// The tool and the simulated module meet: the real window and serial layer against tolvane-sim
+// over a pseudo-terminal. What the module makes of each command is SimModuleTest's table.
+#include "HostTool.h"
+#include "Match.h"
+#include "SimProcess.h"
+
+#include "core/DisplayText.h"
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QColor Grey(192, 192, 192);
+const QColor Green(0, 255, 0);
+constexpr const char *kEngineeringReply = R"(>[+-]\d\d\.\d{3}\r)";
+
+qint64 cpuMilliseconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// Sends the typed command and gives the reply as the log recorded it, once the response box
+// shows the same.
+QString lastReply(HostTool &tool)
+{
+    const QString log = tool.program.log().text();
+    const QString top = log.left(log.indexOf(QStringLiteral("\r\n")));
+    const QString reply = top.mid(top.indexOf(QStringLiteral("   Response:")) + 12);
+    return tool.response() == displayText(reply) ? reply : QStringLiteral("<box differs>");
+}
+QString send(HostTool &tool, const QString &command)
+{
+    tool.type("Text2", command);
+    tool.pressEnter();
+    return lastReply(tool);
+}
+bool isReading(const QString &reply, const char *pattern = kEngineeringReply)
+{
+    return matches(reply.toStdString(), pattern);
+}
+
+} // namespace
+
+class ToolAndModuleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Without Open, the first send opens the port; a rate change is acknowledged at the old rate
+    // and the link's list follows it at the next send.
+    void theToolReadsSetsAndFollowsARateChange()
+    {
+        HostTool tool;
+        SimProcess sim(tool.configPath(), {QStringLiteral("--jumper")});
+        QVERIFY(sim.readBanner());
+        auto *com = tool.find<QComboBox>("Combo1");
+        com->showPopup(); // the tooltips are read afresh when the list opens
+        com->hidePopup();
+        const QString tip = com->itemData(0, Qt::ToolTipRole).toString();
+        QVERIFY2(tip.startsWith(QStringLiteral("COM1 -> ") + sim.slavePath()), qPrintable(tip));
+        QCOMPARE(tool.lamp(), Grey);
+        QVERIFY(isReading(send(tool, QStringLiteral("#01"))));
+        QCOMPARE(tool.lamp(), Green);
+        QCOMPARE(tool.lampToolTip(), "Open: " + sim.slavePath());
+
+        QVERIFY(tool.pick("Combo3", QStringLiteral("16进制的补码")));
+        tool.click("Command4");
+        QCOMPARE(lastReply(tool), QStringLiteral("!01\r"));
+        QVERIFY(isReading(send(tool, QStringLiteral("#01")), R"(>[0-9A-F]{4}\r)"));
+
+        QVERIFY(tool.pick("Combo2", QStringLiteral("19200")));
+        tool.click("Command4");
+        QCOMPARE(lastReply(tool), QStringLiteral("!01\r"));     // acknowledged at the old rate
+        QCOMPARE(send(tool, QStringLiteral("#01")), QString()); // the line is still at 9600
+        QVERIFY(tool.pick("Combo5", QStringLiteral("19200")));
+        QVERIFY(isReading(send(tool, QStringLiteral("#01")), R"(>[0-9A-F]{4}\r)"));
+        QCOMPARE(sim.stopWith(SIGTERM), 0);
+    }
+
+    void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
+    {
+        QTest::addColumn<bool>("inReplyWait");
+        QTest::newRow("idle") << false;
+        QTest::newRow("in a reply wait") << true;
+    }
+
+    // The module goes away (an adapter unplugged): the port closes instead of spinning on a
+    // hung-up line, the lamp turns grey at once, and a device bound to the same COM number
+    // takes over at the next Open.
+    void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound()
+    {
+        QFETCH(bool, inReplyWait);
+        HostTool tool;
+        // Silent: a reply wait lasts until the loss.
+        auto lost = std::make_unique<SimProcess>(tool.configPath(),
+                                                 QStringList{QStringLiteral("--silent")});
+        QVERIFY(lost->readBanner());
+        const QString lostPath = lost->slavePath();
+        tool.click("Command1");
+        QCOMPARE(tool.lamp(), Green);
+        if (inReplyWait) {
+            QTimer::singleShot(50, [&lost] { lost->stopWith(SIGKILL); });
+            tool.pressEnter();
+            QVERIFY(tool.response().isEmpty());
+        } else {
+            lost->stopWith(SIGKILL);
+            QTest::qWait(200);
+        }
+        QCOMPARE(tool.lamp(), Grey);
+        QVERIFY(!tool.port.isOpen());
+        QCOMPARE(tool.lampToolTip(),
+                 "Not open: " + lostPath + ": device went away (unplugged or closed)");
+        const qint64 cpuBefore = cpuMilliseconds();
+        QTest::qWait(500);
+        const qint64 spent = cpuMilliseconds() - cpuBefore;
+        QVERIFY2(spent < 100, qPrintable(QStringLiteral("%1 ms of CPU in 500 ms").arg(spent)));
+
+        QVERIFY(QFile::remove(QString::fromStdString(tolvane::comLinkPath(1))));
+        SimProcess next(tool.configPath(), {QStringLiteral("--com"), QStringLiteral("1")});
+        QVERIFY(next.readBanner());
+        tool.click("Command1");
+        QCOMPARE(tool.lamp(), Green);
+        QVERIFY(isReading(send(tool, QStringLiteral("#01"))));
+    }
+};
+
+QTEST_MAIN(ToolAndModuleTest)
+#include "ToolAndModuleTest.moc"
