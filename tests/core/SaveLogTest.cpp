@@ -7,7 +7,6 @@
 
 #include <csignal>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -199,28 +198,6 @@ TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
     EXPECT_EQ(contents(pathOf("log.txt")), earlier);
     EXPECT_EQ(log.text(), logBefore);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("log.txt")});
-}
-
-// With a reader, the log goes through a FIFO, which stays a FIFO.
-TEST_F(SaveLogTest, AFifoIsWrittenInPlace)
-{
-    const QString fifo = pathOf("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    dialogAnswer = fifo;
-    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    send("#01", QByteArray(">1\r"));
-    ops.SaveLog();
-    char buffer[4096];
-    const ssize_t got = ::read(reader, buffer, sizeof buffer);
-    ::close(reader);
-    EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
-    EXPECT_TRUE(messages.isEmpty());
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 } // namespace

@@ -252,27 +252,6 @@ TEST_F(PortTest, ClosedPortRefusesIoAndClosesAgainQuietly)
     EXPECT_EQ(m_stateChanges, 4);
 }
 
-TEST_F(PortTest, ReleaseRemovesTheLockFile)
-{
-    ASSERT_TRUE(openCom(m_port, 1));
-    const QString lockName = "LCK.." + QString(m_peer.slavePath()).remove(0, 5).replace('/', '_');
-    QString lockFile;
-    for (const char *dir : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                            "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
-        if (QFile::exists(QString::fromLatin1(dir) + '/' + lockName)) {
-            lockFile = QString::fromLatin1(dir) + '/' + lockName;
-            break;
-        }
-    }
-    ASSERT_FALSE(lockFile.isEmpty()) << lockName.toStdString();
-
-    m_port.release();
-    EXPECT_FALSE(m_port.isOpen());
-    EXPECT_FALSE(QFile::exists(lockFile));
-    HostSerialPort next;
-    EXPECT_TRUE(openCom(next, 1)) << next.lastFailure();
-}
-
 // The end to end tests lose the device while the event loop runs; here an operation notices
 // first, and the window still hears of it.
 TEST_F(PortTest, OperationsWithoutEventPumpingNoticeTheLoss)

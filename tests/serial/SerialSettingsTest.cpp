@@ -41,30 +41,15 @@ TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
 
 TEST(SerialSettingsParse, RejectsJunk)
 {
+    // clang-format off: one row per field that is wrong
     const char *lines[] = {
-        "",
-        "9600",
-        "9600,N,8",
-        "9600,N,8,1,1",
-        "9600;N;8;1",
-        "0,N,8,1",
-        "-9600,N,8,1",
-        "+9600,N,8,1",
-        "9600.5,N,8,1",
-        "96OO,N,8,1",
-        ",N,8,1",
+        "", "9600", "9600,N,8", "9600,N,8,1,1", "9600;N;8;1",
+        "0,N,8,1", "-9600,N,8,1", "+9600,N,8,1", "9600.5,N,8,1", "96OO,N,8,1", ",N,8,1",
         "2147483648,N,8,1",
-        "9600,X,8,1",
-        "9600,NE,8,1",
-        "9600,,8,1",
-        "9600,N,4,1",
-        "9600,N,9,1",
-        "9600,N,8,0",
-        "9600,N,8,3",
-        "9600,N,8,1.0",
-        "9600,N,8,1.5",
-        "9600,N,7,1.5",
-    };
+        "9600,X,8,1", "9600,NE,8,1", "9600,,8,1",
+        "9600,N,4,1", "9600,N,9,1",
+        "9600,N,8,0", "9600,N,8,3", "9600,N,8,1.0", "9600,N,8,1.5", "9600,N,7,1.5"};
+    // clang-format on
     for (const char *line : lines)
         EXPECT_FALSE(SerialSettings::parse(QString::fromLatin1(line)).has_value()) << line;
 }

@@ -1,6 +1,5 @@
 #include "LineAssembler.h"
 #include "SimOptions.h"
-#include "TextUtil.h"
 #include "core/ComLinks.h"
 
 #include <gtest/gtest.h>
@@ -43,30 +42,6 @@ TEST(SimLineAssembler, SplitsOnCarriageReturn)
         }
         EXPECT_EQ(lines, c.lines);
     }
-}
-
-TEST(SimText, EscapesControlBytes)
-{
-    EXPECT_EQ(escaped("#01\r"), "#01\\r");
-    EXPECT_EQ(escaped(std::string("a\n\t\"\\\x01\x7f\xff", 8)), "a\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
-}
-
-TEST(SimText, SplitsIntoPiecesThatRejoin)
-{
-    const struct
-    {
-        std::string bytes;
-        std::size_t count;
-        std::vector<std::string> pieces;
-    } cases[] = {
-        {">+05.123\r", 3, {">+0", "5.1", "23\r"}},
-        {"!01\r", 3, {"!0", "1", "\r"}},
-        {"?\r", 3, {"?", "\r"}},
-        {"abc", 1, {"abc"}},
-        {"", 3, {}},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(splitInPieces(c.bytes, c.count), c.pieces) << escaped(c.bytes);
 }
 
 // The process tests see the options at work; here what they do not start: the limits and the

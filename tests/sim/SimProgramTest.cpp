@@ -154,17 +154,6 @@ TEST_F(SimProgram, OptionsAtWorkOnTheLine)
         << traceLines().back();
 }
 
-TEST_F(SimProgram, SilentNeverAnswersButTraces)
-{
-    SimProcess *sim = start({"--silent", "--trace", QString::fromStdString(tracePath())});
-    ASSERT_TRUE(sim->readBanner());
-    Pty line(sim->slavePath(), 9600);
-    line.send("#01\r");
-    ASSERT_TRUE(waitForTrace(1));
-    EXPECT_EQ(line.drain(kSilenceWindowMs), "");
-    EXPECT_TRUE(matches(traceLines().back(), R"(.* "#01" -> \(no reply: silent\))"));
-}
-
 TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
 {
     makeForeignLink(1, "/dev/someone-elses-port");
