@@ -12,8 +12,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include <functional>
-
 #include <gtest/gtest.h>
 
 // A pseudo-terminal peer behind COM1: XDG_CONFIG_HOME points at a temporary directory whose
@@ -52,13 +50,11 @@ protected:
     }
 
     // Reads like the tool: one read() per pass of event pumping and a 1 ms sleep, at most 300
-    // passes, until the reply holds a CR. `beforePass` runs at the start of every pass.
-    QByteArray pollReply(const std::function<void(int pass)> &beforePass = {})
+    // passes, until the reply holds a CR.
+    QByteArray pollReply()
     {
         QByteArray received;
         for (int pass = 0; pass < 300 && !received.contains('\r'); ++pass) {
-            if (beforePass)
-                beforePass(pass);
             QCoreApplication::processEvents();
             if (!m_port.read(received)) {
                 ADD_FAILURE() << "a read failed";
