@@ -1,7 +1,5 @@
 #include "CoreFixture.h"
 
-#include "core/CodeTables.h"
-
 namespace {
 
 using List = WindowControls::List;
@@ -75,19 +73,6 @@ TEST_F(ConfigurationTest, UnlistedTextsFallBack)
         EXPECT_EQ(state.*field, QString::fromLatin1(code))
             << QString::fromUtf16(text).toStdString();
     }
-}
-
-TEST(CodeTables, EachFormatAndProtocolEntryHasAMeaningOfItsOwn)
-{
-    const QStringList entries = formatEntries() + protocolEntries();
-    QStringList meanings;
-    for (const QString &entry : entries)
-        meanings << entryMeaning(entry);
-    meanings.removeDuplicates();
-    EXPECT_EQ(meanings.size(), entries.size());
-    EXPECT_EQ(entryMeaning(QStringLiteral("满刻度的百分比")),
-              QStringLiteral("Percent of full scale"));
-    EXPECT_EQ(entryMeaning(QStringLiteral("9600")), QString());
 }
 
 } // namespace
