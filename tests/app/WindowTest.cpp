@@ -268,6 +268,7 @@ private slots:
         const QStringList lines = shown.split(u'\n');
         const int rowHeight = view->fontMetrics().lineSpacing();
         const int bottom = int(view->viewport()->height() / rowHeight) * rowHeight - rowHeight / 2;
+        QCOMPARE(view->firstVisibleRow(), lines.size() - view->verticalScrollBar()->pageStep());
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(20, bottom));
         QCOMPARE(view->selectedText(), lines.last());
 

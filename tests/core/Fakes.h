@@ -84,7 +84,6 @@ class ScriptedPump : public EventPump
 {
 public:
     int pumps = 0;
-    int sleeps = 0;
     int sleptMs = 0;
     std::map<int, std::function<void()>> atPump; // pump number (1-based) -> action
     std::function<void()> everyPump;
@@ -104,7 +103,6 @@ public:
     }
     void sleepMilliseconds(int ms) override
     {
-        ++sleeps;
         sleptMs += ms;
         sleepTrace.push_back(ms);
     }
@@ -115,7 +113,6 @@ class FakeWindow : public WindowControls
 {
 public:
     QMap<List, QString> lists;
-    QMap<List, QStringList> entries;
     QString command = QStringLiteral("#01");
     QString sentCommand;
     QString response;
@@ -127,9 +124,8 @@ public:
     bool logContextMenu = false;
 
     QString listText(List list) const override { return lists.value(list); }
-    void fillList(List list, const QStringList &e, const QString &shown) override
+    void fillList(List list, const QStringList &, const QString &shown) override
     {
-        entries[list] = e;
         lists[list] = shown;
     }
     QString commandText() const override { return command; }

@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -73,14 +73,16 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
 // A new file gets the mode the umask allows, and the umask is the process's own again after.
 TEST_F(SaveLogTest, EmptyLogGivesJustCrLfAndASecondSaveReplacesTheFirst)
 {
-    const mode_t saved = ::umask(027);
+    const mode_t saved = ::umask(022);
     dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
     const mode_t after = ::umask(saved);
-    EXPECT_EQ(after, mode_t(027));
-    EXPECT_EQ(QFileInfo(pathOf("log.txt")).permissions(), QFile::ReadOwner | QFile::WriteOwner |
-                                                              QFile::ReadUser | QFile::WriteUser |
-                                                              QFile::ReadGroup);
+    EXPECT_EQ(after, mode_t(022));
+    struct stat made
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(pathOf("log.txt")).constData(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, mode_t(0644));
     EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
 
     send("#01", QByteArray(">1\r"));
@@ -198,6 +200,23 @@ TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
     EXPECT_EQ(contents(pathOf("log.txt")), earlier);
     EXPECT_EQ(log.text(), logBefore);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("log.txt")});
+}
+
+// With a reader, the log goes through a FIFO in place.
+TEST_F(SaveLogTest, AFifoIsWrittenInPlace)
+{
+    const QString fifo = pathOf("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    dialogAnswer = fifo;
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    send("#01", QByteArray(">1\r"));
+    ops.SaveLog();
+    char buffer[4096];
+    const ssize_t got = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 } // namespace
