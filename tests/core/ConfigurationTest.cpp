@@ -40,20 +40,6 @@ TEST_F(ConfigurationTest, SetBuildsTheConfigurationCommandAndSendsIt)
     }
 }
 
-TEST_F(ConfigurationTest, ProtocolFrameSendsTheSwitchCommand)
-{
-    const std::pair<const char16_t *, const char *> picks[] = {
-        {u"MODBUS RTU", "$00P1"}, {u"字符通讯协议", "$00P0"}, {u"modbus rtu", "$00P0"}};
-    for (const auto &[text, command] : picks) {
-        window.lists[List::Protocol] = QString::fromUtf16(text);
-        ops.SelectProtocolCode();
-        port.written.clear();
-        ops.SetProtocol();
-        EXPECT_EQ(port.written, QByteArray(command) + '\r');
-        EXPECT_EQ(log.text().left(entry(command, "").size()), entry(command, ""));
-    }
-}
-
 TEST_F(ConfigurationTest, UnlistedTextsFallBack)
 {
     const std::tuple<List, const char16_t *, QString FormState::*, const char *> cases[] = {

@@ -134,8 +134,6 @@ const SaveFailure saveFailures[] = {
     {"MissingFolder",
      [](const QString &folder) { return folder + QStringLiteral("/no/such/folder/log.txt"); },
      "No such file or directory", 0},
-    {"NotEvenRootMayCreateIt",
-     [](const QString &) { return QStringLiteral("/proc/tolvane-log.txt"); }, "", 0},
 };
 
 class SaveFails : public SaveLogTest, public ::testing::WithParamInterface<SaveFailure>

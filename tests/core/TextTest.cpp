@@ -1,8 +1,6 @@
 #include "core/DisplayText.h"
 #include "core/LogModel.h"
-#include "core/Timestamp.h"
 
-#include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -73,17 +71,6 @@ TEST(LogModel, NewestEntryFirstTextExactAndLinesAsShown)
                 << first << ".." << last;
         }
     }
-}
-
-TEST(Timestamp, ShortDateBlankTimeWithSecondsAndNoZone)
-{
-    const QDateTime moment(QDate(2026, 3, 14), QTime(21, 26, 53));
-    const QString text = generalDateTime(moment);
-    EXPECT_TRUE(text.contains(QStringLiteral(":26:53"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("26"))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("UTC"))) << text.toStdString();
-    EXPECT_TRUE(text.startsWith(QLocale::system().toString(moment.date(), QLocale::ShortFormat) +
-                                QLatin1Char(' ')));
 }
 
 } // namespace
