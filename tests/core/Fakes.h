@@ -2,6 +2,9 @@
 
 #include "../support/QtPrinting.h"
 #include "core/EventPump.h"
+#include "core/FormState.h"
+#include "core/LogModel.h"
+#include "core/Operations.h"
 #include "core/SerialPort.h"
 #include "core/WindowControls.h"
 
@@ -141,4 +144,23 @@ public:
     }
     void showNewLogEntry() override { ++newLogEntries; }
     void setLogContextMenu(bool enabled) override { logContextMenu = enabled; }
+};
+
+// The operations over the fakes, started up as the window does, with a fixed clock.
+struct CoreRig
+{
+    CoreRig()
+        : ops(state, window, port, pump, log)
+    {
+        ops.setClock([this] { return now; });
+        ops.StartUp();
+    }
+
+    FormState state;
+    FakeWindow window;
+    FakeSerialPort port;
+    ScriptedPump pump;
+    LogModel log;
+    QDateTime now{QDate(2026, 3, 14), QTime(9, 26, 53)};
+    Operations ops;
 };

@@ -25,19 +25,32 @@ TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
     }
 }
 
-TEST_F(PortControlTest, SelectPortClosesAndTurnsTheLampGreyEvenWhenClosingFails)
+// Close keeps the lamp green when closing fails; picking a COM closes the port and turns the
+// lamp grey even then; closing a closed port is no failure.
+TEST_F(PortControlTest, ClosingAndPickingAComTurnTheLampGrey)
 {
     window.lamp = LampGreen;
-    port.open = true;
     port.failing.insert(QStringLiteral("setOpen"));
+    ops.ClosePort();
+    EXPECT_EQ(window.lamp, LampGreen);
     window.lists[WindowControls::List::Com] = QStringLiteral("COM7");
     ops.SelectPort();
     EXPECT_EQ(window.lamp, LampGrey);
     EXPECT_EQ(state.PortNumber, 7);
-    EXPECT_EQ(port.calls, std::vector<QString>{"setOpen"});
+    EXPECT_EQ(port.calls, std::vector<QString>(2, QStringLiteral("setOpen")));
+
+    port.failing.clear();
+    window.lamp = LampGreen;
+    window.lampHistory.clear();
+    ops.ClosePort();
+    ops.ClosePort();
+    EXPECT_EQ(window.lamp, LampGrey);
+    EXPECT_EQ(window.lampHistory.size(), 2u);
 }
 
-TEST_F(PortControlTest, OpenPortAlwaysUses9600AndTheSelectedPort)
+// Open always sets 9600 whatever the link's list shows; a failing step skips none of the others
+// and leaves the lamp as it was.
+TEST_F(PortControlTest, OpenPortUses9600AndTheSelectedPortAndRunsEveryStep)
 {
     window.lists[WindowControls::List::LinkBaud] = QStringLiteral("115200");
     state.PortNumber = 4;
@@ -46,10 +59,6 @@ TEST_F(PortControlTest, OpenPortAlwaysUses9600AndTheSelectedPort)
     EXPECT_EQ(port.portNumber, 4);
     EXPECT_TRUE(port.open);
     EXPECT_EQ(window.lamp, LampGreen);
-}
-
-TEST_F(PortControlTest, OpenPortWithAnyFailedStepRunsTheRestAndLeavesTheLamp)
-{
     for (const char *failing : {"setPortNumber", "setSettings", "setReadLength", "setOpen"}) {
         SCOPED_TRACE(failing);
         port.calls.clear();
@@ -59,20 +68,6 @@ TEST_F(PortControlTest, OpenPortWithAnyFailedStepRunsTheRestAndLeavesTheLamp)
         EXPECT_EQ(port.calls.size(), 4u);
         EXPECT_TRUE(window.lampHistory.empty());
     }
-}
-
-TEST_F(PortControlTest, ClosePortTurnsGreyUnlessClosingFails)
-{
-    window.lamp = LampGreen;
-    port.failing.insert(QStringLiteral("setOpen"));
-    ops.ClosePort();
-    EXPECT_EQ(window.lamp, LampGreen);
-
-    port.failing.clear();
-    ops.ClosePort();
-    ops.ClosePort(); // closing a closed port is no failure
-    EXPECT_EQ(window.lamp, LampGrey);
-    EXPECT_EQ(window.lampHistory.size(), 2u);
 }
 
 // The window test checks what the lists show; here, that the codes match what they show.

@@ -4,10 +4,7 @@
 
 #include "Fakes.h"
 
-#include "core/FormState.h"
 #include "core/LogEntry.h"
-#include "core/LogModel.h"
-#include "core/Operations.h"
 #include "core/Timestamp.h"
 
 #include <QFile>
@@ -32,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     static QTemporaryDir folder;
     static const QString path = folder.filePath(QStringLiteral("log.txt"));
-    static const QDateTime now(QDate(2026, 3, 14), QTime(9, 26, 53));
     FUZZ_CHECK(folder.isValid());
 
     // The first byte gives the command's length (up to 15 bytes); the rest is the reply.
@@ -42,29 +38,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray commandBytes = input.mid(1, commandLength);
     const QByteArray reply = input.mid(1 + commandLength);
 
-    FormState state;
-    FakeWindow window;
-    FakeSerialPort port;
-    ScriptedPump pump;
-    LogModel log;
-    Operations ops(state, window, port, pump, log);
-    ops.setClock([] { return now; });
-    ops.setSaveDialog([](const QString &) { return std::optional<QString>(path); });
+    CoreRig rig;
+    rig.ops.setSaveDialog([](const QString &) { return std::optional<QString>(path); });
     QString failure;
-    ops.setMessageBox([&failure](const QString &message) { failure = message; });
-    ops.StartUp();
+    rig.ops.setMessageBox([&failure](const QString &message) { failure = message; });
 
-    window.command = latin1Text(commandBytes);
-    port.arrive[1] = reply;
-    ops.SendCommand();
-    ops.SaveLog();
+    rig.window.command = latin1Text(commandBytes);
+    rig.port.arrive[1] = reply;
+    rig.ops.SendCommand();
+    rig.ops.SaveLog();
     FUZZ_CHECK(failure.isEmpty());
-    FUZZ_CHECK(port.written == commandBytes + '\r');
+    FUZZ_CHECK(rig.port.written == commandBytes + '\r');
 
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::ReadOnly));
     const QString expected =
-        logEntry(generalDateTime(now), latin1Text(commandBytes), latin1Text(reply)) + "\r\n";
+        logEntry(generalDateTime(rig.now), latin1Text(commandBytes), latin1Text(reply)) + "\r\n";
     FUZZ_CHECK(file.readAll() == expected.toUtf8());
     return 0;
 }

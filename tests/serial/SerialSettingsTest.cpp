@@ -15,18 +15,16 @@ struct GoodLine
 
 TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
 {
+    using S = QSerialPort;
     const GoodLine lines[] = {
-        {"9600,N,8,1", 9600, QSerialPort::NoParity, QSerialPort::Data8, QSerialPort::OneStop},
-        {"19200,e,7,2", 19200, QSerialPort::EvenParity, QSerialPort::Data7, QSerialPort::TwoStop},
-        {"115200,O,8,1", 115200, QSerialPort::OddParity, QSerialPort::Data8, QSerialPort::OneStop},
-        {"300,M,7,1", 300, QSerialPort::MarkParity, QSerialPort::Data7, QSerialPort::OneStop},
-        {"1200,s,6,2", 1200, QSerialPort::SpaceParity, QSerialPort::Data6, QSerialPort::TwoStop},
-        {"110,N,5,1.5", 110, QSerialPort::NoParity, QSerialPort::Data5,
-         QSerialPort::OneAndHalfStop},
-        {" 250000 , N , 8 , 1 ", 250000, QSerialPort::NoParity, QSerialPort::Data8,
-         QSerialPort::OneStop},
-        {"2147483647,N,8,1", 2147483647, QSerialPort::NoParity, QSerialPort::Data8,
-         QSerialPort::OneStop},
+        {"9600,N,8,1", 9600, S::NoParity, S::Data8, S::OneStop},
+        {"19200,e,7,2", 19200, S::EvenParity, S::Data7, S::TwoStop},
+        {"115200,O,8,1", 115200, S::OddParity, S::Data8, S::OneStop},
+        {"300,M,7,1", 300, S::MarkParity, S::Data7, S::OneStop},
+        {"1200,s,6,2", 1200, S::SpaceParity, S::Data6, S::TwoStop},
+        {"110,N,5,1.5", 110, S::NoParity, S::Data5, S::OneAndHalfStop},
+        {" 250000 , N , 8 , 1 ", 250000, S::NoParity, S::Data8, S::OneStop},
+        {"2147483647,N,8,1", 2147483647, S::NoParity, S::Data8, S::OneStop},
     };
     for (const GoodLine &line : lines) {
         SCOPED_TRACE(line.text);

@@ -15,6 +15,12 @@ struct ModuleState
     int baud = tolvane::kDefaultBaudRate;
     Protocol protocol = Protocol::Character;
     bool jumperFitted = false;
+
+    bool operator==(const ModuleState &other) const
+    {
+        return address == other.address && format == other.format && baud == other.baud &&
+               protocol == other.protocol && jumperFitted == other.jumperFitted;
+    }
 };
 
 // Why a command got no reply.
