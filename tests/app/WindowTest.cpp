@@ -139,6 +139,7 @@ private slots:
         QVERIFY(find<ResponseBox>("Text1")->text().isEmpty());
         find<TextPane>("RichTextBox1")->selectAll();
         QVERIFY(find<TextPane>("RichTextBox1")->selectedText().isEmpty());
+        QCOMPARE(find<QLineEdit>("Text3")->cursorPosition(), 0); // its start in view, not its end
         const std::pair<const char *, const char16_t *> shown[] = {{"Combo1", u"COM1"},
                                                                    {"Combo2", u"9600"},
                                                                    {"Combo3", u"工程单位"},
@@ -375,6 +376,8 @@ private slots:
         QCOMPARE(pixel(centre), QColor(192, 192, 192));
         QCOMPARE(pixel(QPoint(0, 0)),
                  lamp->palette().color(QPalette::Window)); // outside the circle
+        // The circle fills its box: its outline covers most of the top row's middle pixel.
+        QVERIFY(qGray(pixel(QPoint(centre.x(), 0)).rgb()) < 0x60);
 
         QTest::mouseClick(find<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_VERIFY(paints > 0);
