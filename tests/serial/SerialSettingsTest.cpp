@@ -39,7 +39,8 @@ TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
 
 TEST(SerialSettingsParse, RejectsJunk)
 {
-    // clang-format off: one row per field that is wrong
+    // One row per field that is wrong.
+    // clang-format off
     const char *lines[] = {
         "", "9600", "9600,N,8", "9600,N,8,1,1", "9600;N;8;1",
         "0,N,8,1", "-9600,N,8,1", "+9600,N,8,1", "9600.5,N,8,1", "96OO,N,8,1", ",N,8,1",

@@ -67,12 +67,14 @@ TEST(SimOptions, BadArgumentsNameTheProblem)
         std::vector<std::string> args;
         std::string mention;
     } cases[] = {
+        // clang-format off
         {{"--bogus"}, "unknown option '--bogus'"}, {{"stray"}, "unexpected argument 'stray'"},
         {{"--com"}, "--com needs a value"},        {{"--com", "0"}, last},
         {{"--com", past}, last},                   {{"--com", "x"}, "--com: expected "},
         {{"--address", "1G"}, "hex"},              {{"--address", "123"}, "--address"},
         {{"--baud", "1234"}, "9600"},              {{"--reply-delay", "-5"}, "--reply-delay"},
         {{"--trace="}, "--trace"},                 {{"--jumper=1"}, "--jumper"},
+        // clang-format on
     };
     for (const auto &c : cases) {
         const std::string error = parseOptions(c.args).error;

@@ -47,7 +47,8 @@ const std::string kReading = ">+05.123\r";
 constexpr auto kHex = DataFormat::TwosComplementHex;
 constexpr auto kPercent = DataFormat::PercentOfFullScale;
 
-// clang-format off: one row per case
+// One row per case.
+// clang-format off
 const ProtocolCase kProtocolCases[] = {
     {"ReadOwnAddress", kDefault, {{"#01", kReading}}, kDefault},
     {"ReadAddressIsCaseInsensitive", state(0x1A), {{"#1a", kReading}}, state(0x1A)},
