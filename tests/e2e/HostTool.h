@@ -4,6 +4,7 @@
 #include "app/LampWidget.h"
 #include "app/Program.h"
 #include "app/ResponseBox.h"
+#include "core/ComLinks.h"
 #include "serial/HostSerialPort.h"
 
 #include <QComboBox>

@@ -1,7 +1,6 @@
 // Closing the window ends the process at once, from anywhere: exit status 0, no byte on the line
 // after the close, the port's lock file gone.
 #include "SimProcess.h"
-#include "core/ComLinks.h"
 
 #include <QDir>
 #include <QFile>
