@@ -1,5 +1,6 @@
 #include "LineAssembler.h"
 #include "SimOptions.h"
+#include "TextUtil.h"
 #include "core/ComLinks.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,12 @@ TEST(SimLineAssembler, SplitsOnCarriageReturn)
         }
         EXPECT_EQ(lines, c.lines);
     }
+}
+
+// The trace shows each command and reply on one line, whatever bytes they hold.
+TEST(SimText, EscapesControlBytes)
+{
+    EXPECT_EQ(escaped(std::string("a\r\n\t\"\\\x01\x7f\xff", 9)), "a\\r\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
 }
 
 // The process tests see the options at work; here what they do not start: the limits and the
