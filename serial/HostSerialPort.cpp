@@ -21,13 +21,16 @@ HostSerialPort::HostSerialPort(ComPortMap map, QObject *parent)
     , m_map(std::move(map))
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &HostSerialPort::onErrorOccurred);
+    connect(&m_hangUpWatch, &QSocketNotifier::activated, this, [this] {
+        if (m_port.isOpen() && ttyHungUp(m_port.handle()))
+            loseDevice();
+    });
 }
 
 HostSerialPort::~HostSerialPort()
 {
     disconnect(&m_port, nullptr, this, nullptr);
-    if (m_port.isOpen())
-        m_port.close();
+    closePort();
 }
 
 bool HostSerialPort::setPortNumber(std::int16_t n)
@@ -126,6 +129,8 @@ bool HostSerialPort::open()
     // Qt 6.4 does not flush on open: whatever the device sent before we listened is stale.
     m_port.clear(QSerialPort::Input);
     m_port.clearError();
+    m_hangUpWatch.setSocket(m_port.handle());
+    m_hangUpWatch.setEnabled(true);
     m_lastFailure.clear();
     emit stateChanged();
     return true;
@@ -135,7 +140,7 @@ bool HostSerialPort::close()
 {
     if (!m_port.isOpen())
         return true;
-    m_port.close();
+    closePort();
     m_lastFailure.clear();
     emit stateChanged();
     return true;
@@ -143,6 +148,13 @@ bool HostSerialPort::close()
 
 void HostSerialPort::release()
 {
+    closePort();
+}
+
+void HostSerialPort::closePort()
+{
+    // The watch lets go of the descriptor before it is closed and its number handed out again.
+    m_hangUpWatch.setEnabled(false);
     if (m_port.isOpen())
         m_port.close();
 }
@@ -210,7 +222,7 @@ bool HostSerialPort::deviceStillThere()
 
 void HostSerialPort::loseDevice()
 {
-    m_port.close();
+    closePort();
     fail(QStringLiteral("%1: device went away (unplugged or closed)").arg(m_currentDevice));
     emit deviceLost();
 }
@@ -223,12 +235,9 @@ void HostSerialPort::fail(const QString &failure)
 
 void HostSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    if (m_opening || !m_port.isOpen())
-        return;
-    // A hung-up tty reads 0 bytes and polls readable forever; Qt 6.4 reports each of those reads
-    // as ReadError (ResourceError only when errno happens to say so) and keeps its notifier on,
-    // which spins a whole core until the port is closed.
-    if (error == QSerialPort::ResourceError ||
-        (error == QSerialPort::ReadError && ttyHungUp(m_port.handle())))
+    // Qt versions report a hung-up tty differently (Qt 6.4 as ReadError on every read of 0 bytes,
+    // sometimes ResourceError), so the descriptor decides, not the code.
+    if (error != QSerialPort::NoError && !m_opening && m_port.isOpen() &&
+        ttyHungUp(m_port.handle()))
         loseDevice();
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 
 // The serial port of this host behind the tool's SerialPort interface. COM numbers are turned into
@@ -50,6 +51,7 @@ private:
     bool open();
     bool close();
     bool applySettings(const SerialSettings &settings);
+    void closePort();
     bool deviceStillThere();
     void loseDevice();
     void fail(const QString &failure);
@@ -57,6 +59,9 @@ private:
 
     ComPortMap m_map;
     QSerialPort m_port;
+    // Fires when the open descriptor reports an error or a hang-up, whatever QSerialPort makes
+    // of it; a tty carries no out-of-band data, so it stays quiet otherwise.
+    QSocketNotifier m_hangUpWatch{QSocketNotifier::Exception};
     SerialSettings m_settings;
     QString m_settingsText = QStringLiteral("9600,N,8,1");
     std::int16_t m_portNumber = 1;

@@ -84,9 +84,10 @@ private slots:
 
     void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
     {
-        QTest::addColumn<bool>("inReplyWait");
-        QTest::newRow("idle") << false;
-        QTest::newRow("in a reply wait") << true;
+        QTest::addColumn<QString>("running");
+        QTest::newRow("idle") << QString();
+        QTest::newRow("in a reply wait") << QStringLiteral("Command3");
+        QTest::newRow("in a repeat run") << QStringLiteral("Command6");
     }
 
     // The module goes away (an adapter unplugged): the port closes instead of spinning on a
@@ -94,7 +95,7 @@ private slots:
     // takes over at the next Open.
     void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound()
     {
-        QFETCH(bool, inReplyWait);
+        QFETCH(QString, running);
         HostTool tool;
         // Silent: a reply wait lasts until the loss.
         auto lost = std::make_unique<SimProcess>(tool.configPath(),
@@ -103,13 +104,14 @@ private slots:
         const QString lostPath = lost->slavePath();
         tool.click("Command1");
         QCOMPARE(tool.lamp(), Green);
-        if (inReplyWait) {
-            QTimer::singleShot(50, [&lost] { lost->stopWith(SIGKILL); });
-            tool.pressEnter();
-            QVERIFY(tool.response().isEmpty());
-        } else {
+        if (running.isEmpty()) {
             lost->stopWith(SIGKILL);
             QTest::qWait(200);
+        } else {
+            QTimer::singleShot(50, [&lost] { lost->stopWith(SIGKILL); });
+            QTimer::singleShot(100, [&tool] { tool.click("Command7"); });
+            tool.click(running.toLatin1().constData()); // returns when the wait or run ends
+            QVERIFY(tool.response().isEmpty());
         }
         QCOMPARE(tool.lamp(), Grey);
         QVERIFY(!tool.port.isOpen());
