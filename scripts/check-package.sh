@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package from build/, installs it with apt as a user would, checks that what it
-# installs is in place and runs, then removes it again. Runs as root (CI) after the test run;
-# needs dpkg-dev (dpkg-shlibdeps), desktop-file-utils and man-db.
+# Builds the Debian package from build/ (or the build folder given as the argument), has lintian
+# check it, installs it with apt as a user would, checks that what it installs is in place, valid
+# and runs, then removes it again. Runs as root (CI) after the test run; needs dpkg-dev
+# (dpkg-shlibdeps), desktop-file-utils, man-db, lintian and appstream.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build="$top/build"
+build=$(cd "${1:-$top/build}" && pwd)
+metainfo=/usr/share/metainfo/io.github.tolvane.tolvane.metainfo.xml
 
 rm -f "$build"/tolvane_*.deb
 (cd "$build" && cpack)
@@ -18,8 +20,8 @@ expected=(
     ./usr/bin/tolvane
     ./usr/bin/tolvane-sim
     ./usr/share/applications/tolvane.desktop
-    ./usr/share/doc/tolvane/LICENSE
     ./usr/share/doc/tolvane/README.md
+    ./usr/share/doc/tolvane/changelog.gz
     ./usr/share/doc/tolvane/copyright
     ./usr/share/icons/hicolor/128x128/apps/tolvane.png
     ./usr/share/icons/hicolor/16x16/apps/tolvane.png
@@ -30,6 +32,7 @@ expected=(
     ./usr/share/icons/hicolor/scalable/apps/tolvane.svg
     ./usr/share/man/man1/tolvane-sim.1.gz
     ./usr/share/man/man1/tolvane.1.gz
+    .$metainfo
 )
 actual=$(dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 if [ "$actual" != "$(printf '%s\n' "${expected[@]}" | sort)" ]; then
@@ -41,6 +44,9 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for needed in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins fonts-wqy-microhei; do
     grep -q "$needed" <<<"$depends" || { echo "Depends lacks $needed: $depends" >&2; exit 1; }
 done
+
+# Debian's own checker, default profile: any error or warning fails; info tags are shown only.
+lintian --display-info --fail-on error,warning "$deb"
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y "$deb"
@@ -57,6 +63,15 @@ for page in tolvane tolvane-sim; do
 done
 version=$(dpkg-deb --field "$deb" Version)
 [ "$(/usr/bin/tolvane-sim --version)" = "tolvane-sim $version" ]
+# The newest entry of the changelog and of the AppStream releases is this version.
+changelog_version=$(zcat /usr/share/doc/tolvane/changelog.gz | dpkg-parsechangelog -l- -S Version)
+[ "$changelog_version" = "$version" ] ||
+    { echo "changelog.gz starts at $changelog_version, the package is $version" >&2; exit 1; }
+# Errors and warnings fail the validation.
+appstreamcli validate --no-net "$metainfo"
+release=$(grep -o -m1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2) || true
+[ "$release" = "$version" ] ||
+    { echo "$metainfo: newest release $release, the package is $version" >&2; exit 1; }
 # The window starts from the installed files alone (libraries, platform plugin): still running
 # after two seconds, ended by timeout.
 status=0
