@@ -61,6 +61,21 @@ TEST(SimOptions, GoodArguments)
     EXPECT_EQ(all.options.com, tolvane::kLastCom);
     EXPECT_EQ(all.options.address, 0xA5);
     EXPECT_EQ(all.options.baud, 115200);
+    const ParsedOptions line = parseOptions({"--module", "02,baud=19200,format=01,delay=5,jumper,modbus",
+                                             "--module=0a", "--drop", "0.25", "--late", "300,0.5"});
+    ASSERT_EQ(line.error, "");
+    ASSERT_EQ(line.options.modules.size(), 2u);
+    const ModuleOptions &first = line.options.modules[0];
+    EXPECT_EQ(first.address, 0x02);
+    EXPECT_EQ(first.baud, 19200);
+    EXPECT_EQ(first.format, tolvane::DataFormat::PercentOfFullScale);
+    EXPECT_EQ(first.replyDelayMs, 5);
+    EXPECT_TRUE(first.jumperFitted && first.modbus);
+    EXPECT_EQ(line.options.modules[1].address, 0x0A);
+    EXPECT_FALSE(line.options.modules[1].baud || line.options.modules[1].jumperFitted);
+    EXPECT_EQ(line.options.dropShare, 0.25);
+    EXPECT_EQ(line.options.lateMs, 300);
+    EXPECT_EQ(line.options.lateShare, 0.5);
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
     EXPECT_TRUE(parseOptions({"--version"}).options.version);
 }
@@ -81,6 +96,12 @@ TEST(SimOptions, BadArgumentsNameTheProblem)
         {{"--address", "1G"}, "hex"},              {{"--address", "123"}, "--address"},
         {{"--baud", "1234"}, "9600"},              {{"--reply-delay", "-5"}, "--reply-delay"},
         {{"--trace="}, "--trace"},                 {{"--jumper=1"}, "--jumper"},
+        {{"--module", "1"}, "two hex digits"},    {{"--module", "01,baud=1234"}, "not 'baud=1234'"},
+        {{"--module", "01,format=03"}, "format=00|01|02"},
+        {{"--module", "01", "--module", "01"}, "one module per address"},
+        {{"--address", "02", "--module", "01"}, "--address is for a line of one module"},
+        {{"--drop", "1.5"}, "--drop: expected a share"}, {{"--garble", "x"}, "--garble"},
+        {{"--late", "300,2"}, "--late"},          {{"--seed", "-1"}, "--seed"},
         // clang-format on
     };
     for (const auto &c : cases) {

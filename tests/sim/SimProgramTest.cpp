@@ -120,7 +120,10 @@ TEST_F(SimProgram, OptionsAndTraceAtWorkOnTheLine)
         R"(baud=19200 "\$00P1" -> "!0B\\r")",
         R"(baud=19200 "#0B" -> \(no reply: modbus\))",
     };
-    ASSERT_EQ(lines.size(), expected.size());
+    std::string all;
+    for (const std::string &line : lines)
+        all += line + '\n';
+    ASSERT_EQ(lines.size(), expected.size()) << all;
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} )";
     for (std::size_t i = 0; i < lines.size(); ++i)
         EXPECT_TRUE(matches(lines[i], stamp + expected[i])) << lines[i];

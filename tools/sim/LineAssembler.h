@@ -14,6 +14,12 @@ public:
     static constexpr std::size_t kMaxLine = 256;
 
     std::vector<std::string> feed(const char *data, std::size_t size);
+    // Forgets a line begun: what came so far was no text command.
+    void discardPartial()
+    {
+        m_line.clear();
+        m_overflow = false;
+    }
 
 private:
     std::string m_line;

@@ -54,13 +54,25 @@ bool Pty::open(int baud, std::string *error)
     return true;
 }
 
+namespace {
+// On Linux the master reports the slave's termios, i.e. what the tool set.
+speed_t lineSpeed(int master)
+{
+    termios settings{};
+    if (::tcgetattr(master, &settings) != 0)
+        return B0;
+    return ::cfgetospeed(&settings);
+}
+} // namespace
+
 int Pty::lineBaud() const
 {
-    // On Linux the master reports the slave's termios, i.e. what the tool set.
-    termios settings{};
-    if (::tcgetattr(m_master, &settings) != 0)
-        return 0;
-    return moduleBaudOf(::cfgetospeed(&settings));
+    return moduleBaudOf(lineSpeed(m_master));
+}
+
+int Pty::lineRate() const
+{
+    return rateOf(lineSpeed(m_master));
 }
 
 } // namespace sim

@@ -20,6 +20,8 @@ public:
     const std::string &slavePath() const { return m_slavePath; }
     // The rate the tool set on its end; 0 when it is not one of the module's.
     int lineBaud() const;
+    // The same in bits per second whatever it is, for the wire's pace; 0 when unknown.
+    int lineRate() const;
 
 private:
     int m_master = -1;

@@ -64,4 +64,16 @@ std::string formatReading(double volts, DataFormat format)
     return buffer;
 }
 
+int readingValue(double volts, DataFormat format)
+{
+    // Read back from the text, so that the register and the reply cannot disagree.
+    std::string digits = formatReading(volts, format);
+    if (format == DataFormat::TwosComplementHex) {
+        const int counts = std::stoi(digits, nullptr, 16);
+        return counts > 0x7FFF ? counts - 0x10000 : counts;
+    }
+    digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+    return std::stoi(digits);
+}
+
 } // namespace sim

@@ -20,5 +20,8 @@ std::optional<int> baudForCode(const std::string &code);
 // The data part of a read reply, without '>' and CR:
 //   engineering "+05.123" (volts), percent "+051.23", two's complement "4193" (FS = 7FFF).
 std::string formatReading(double volts, DataFormat format);
+// The integer that text shows without sign and point, signed 16-bit: "+05.123" -> 5123,
+// "-051.23" -> -5123, "BE6D" -> -16787. The MODBUS reading register carries it.
+int readingValue(double volts, DataFormat format);
 
 } // namespace sim

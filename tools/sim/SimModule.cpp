@@ -50,7 +50,9 @@ Outcome SimModule::handle(const std::string &command, int lineBaud, double volts
         return silentFor(Silence::Unaddressed);
     const char lead = command[0];
     const bool configuration = lead == '%' || lead == '$';
-    if (*address != m_state.address && !(configuration && *address == kConfigAddress))
+    const bool takesConfigAddress = !m_addressTaken || m_state.jumperFitted;
+    if (*address != m_state.address &&
+        !(configuration && *address == kConfigAddress && takesConfigAddress))
         return silentFor(Silence::WrongAddress);
 
     switch (lead) {
@@ -76,8 +78,10 @@ Outcome SimModule::configure(const std::string &command)
     const auto format = formatForCode(command.substr(9, 2));
     if (!newAddress || command.compare(5, 2, "00") != 0 || !baud || !format)
         return refuse();
-    // Without the jumper the module may not leave its rate: the whole command is refused.
-    if (*baud != m_state.baud && !m_state.jumperFitted)
+    // Without the jumper the module may not leave its rate: the whole command is refused. Nor
+    // may two modules of one line share an address.
+    if ((*baud != m_state.baud && !m_state.jumperFitted) ||
+        (*newAddress != m_state.address && addressTaken(*newAddress)))
         return refuse();
 
     m_state.address = *newAddress;

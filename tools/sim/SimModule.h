@@ -2,7 +2,9 @@
 
 #include "Reading.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace sim {
 
@@ -50,6 +52,15 @@ public:
     // lineBaud is the rate the line is set to now; the module only hears its own rate.
     Outcome handle(const std::string &command, int lineBaud, double volts);
     const ModuleState &state() const { return m_state; }
+    // MODBUS writes change the state through the module's register map.
+    ModuleState &state() { return m_state; }
+
+    // The module shares its line with others: addressTaken(a) says whether one of them has
+    // address a, which a configuration may then not give this one. On a shared line only a
+    // module with its jumper fitted takes the configuration address, as only the module being
+    // configured should answer it.
+    void joinLine(std::function<bool(int)> addressTaken) { m_addressTaken = std::move(addressTaken); }
+    bool addressTaken(int address) const { return m_addressTaken && m_addressTaken(address); }
 
 private:
     Outcome configure(const std::string &command);
@@ -57,6 +68,7 @@ private:
     Outcome refuse() const;
 
     ModuleState m_state;
+    std::function<bool(int)> m_addressTaken;
 };
 
 } // namespace sim

@@ -2,21 +2,43 @@
 
 #include "core/ModuleCodes.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace sim {
 
+// One module of a line, from "--module HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus]";
+// what it leaves out, the line-wide options give.
+struct ModuleOptions
+{
+    int address = 0x01;
+    std::optional<int> baud;
+    std::optional<tolvane::DataFormat> format;
+    std::optional<int> replyDelayMs;
+    bool jumperFitted = false;
+    bool modbus = false;
+};
+
 struct SimOptions
 {
     std::optional<int> com; // unset: COM1, else the first free one
     int address = 0x01;
+    bool addressGiven = false;
     int baud = tolvane::kDefaultBaudRate;
     bool jumperFitted = false;
     int replyDelayMs = 0;
+    std::vector<ModuleOptions> modules; // empty: one module at `address`
+    bool instant = false;
     bool split = false;
     bool silent = false;
+    // Faults: the share of replies dropped or garbled; a share of replies held back lateMs.
+    double dropShare = 0;
+    double garbleShare = 0;
+    int lateMs = 0;
+    double lateShare = 1;
+    std::optional<std::uint32_t> seed;
     std::string traceFile;
     bool help = false;
     bool version = false;

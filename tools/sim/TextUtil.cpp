@@ -45,6 +45,14 @@ std::string escaped(const std::string &bytes)
     return out;
 }
 
+std::string hexBytes(const std::string &bytes)
+{
+    std::string out;
+    for (const char c : bytes)
+        out += (out.empty() ? "" : " ") + hexByte(static_cast<unsigned char>(c));
+    return out;
+}
+
 std::vector<std::string> splitInPieces(const std::string &bytes, std::size_t count)
 {
     std::vector<std::string> pieces;

@@ -32,17 +32,27 @@ bool Trace::open(const std::string &path, std::string *error)
     return true;
 }
 
-void Trace::record(int lineBaud, const std::string &command, const Outcome &outcome, int moduleBaud)
+void Trace::record(int lineBaud, const std::string &received, bool frame, const Heard &heard,
+                   const std::vector<std::string> &notes)
 {
     if (!m_file.is_open())
         return;
-    m_file << timestamp() << " baud=" << lineBaud << " \"" << escaped(command) << "\" -> ";
-    if (outcome.silence == Silence::None)
-        m_file << '"' << escaped(outcome.reply) << '"';
-    else if (outcome.silence == Silence::BaudMismatch)
-        m_file << "(no reply: baud mismatch, module at " << moduleBaud << ")";
-    else
-        m_file << "(no reply: " << silenceText(outcome.silence) << ")";
+    const auto shown = [frame](const std::string &bytes) {
+        return frame ? '[' + hexBytes(bytes) + ']' : '"' + escaped(bytes) + '"';
+    };
+    m_file << timestamp() << " baud=" << lineBaud << ' ' << shown(received) << " -> ";
+    if (heard.answers.empty())
+        m_file << "(no reply: " << heard.silence << ')';
+    for (std::size_t i = 0; i < heard.answers.size(); ++i) {
+        const Answer &answer = heard.answers[i];
+        m_file << (i > 0 ? " + " : "") << shown(answer.reply);
+        if (!answer.from.empty())
+            m_file << " from " << answer.from;
+        if (i < notes.size() && !notes[i].empty())
+            m_file << ' ' << notes[i];
+    }
+    if (heard.answers.size() > 1)
+        m_file << " (collision: several modules answered)";
     m_file << std::endl;
 }
 

@@ -1,6 +1,6 @@
 #include "ComLink.h"
+#include "ModuleBus.h"
 #include "Pty.h"
-#include "SimModule.h"
 #include "SimOptions.h"
 #include "SimServer.h"
 #include "Trace.h"
@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <vector>
 
@@ -55,7 +56,9 @@ int main(int argc, char *argv[])
     if (!options.traceFile.empty() && !trace.open(options.traceFile, &error))
         return fail(error);
     Pty pty;
-    if (!pty.open(options.baud, &error))
+    if (!pty.open(options.modules.empty() ? options.baud
+                                          : options.modules.front().baud.value_or(options.baud),
+                  &error))
         return fail(error);
     ComLink link;
     if (!link.claim(pty.slavePath(), options.com, &error))
@@ -64,12 +67,11 @@ int main(int argc, char *argv[])
     std::printf("tolvane-sim: COM%d -> %s\n", link.number(), pty.slavePath().c_str());
     std::fflush(stdout);
 
-    ModuleState state;
-    state.address = options.address;
-    state.baud = options.baud;
-    state.jumperFitted = options.jumperFitted;
-    SimModule module(state);
-    SimServer server(pty, module, trace, options);
+    // A character at 115200 baud takes 87 us: the kernel's default 50 us of timer slack would
+    // blur the wire's pace.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
+    ModuleBus bus(options);
+    SimServer server(pty, bus, trace, options);
     const int status = server.run(signalFd);
     link.release();
     return status;

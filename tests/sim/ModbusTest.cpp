@@ -1,0 +1,210 @@
+#include "ModbusModule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace sim;
+
+namespace {
+
+constexpr double kVolts = -5.123; // -5123 mV = EBFD; BE6D in counts
+constexpr int kTakenAddress = 0x05;
+
+// "01 0A" -> the two bytes, and back.
+std::string bytes(const std::string &hex)
+{
+    std::string out;
+    std::istringstream in(hex);
+    for (std::string pair; in >> pair;)
+        out += static_cast<char>(std::stoi(pair, nullptr, 16));
+    return out;
+}
+
+std::string hex(const std::string &bytes)
+{
+    std::string out;
+    for (const unsigned char byte : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", byte);
+        out += (out.empty() ? "" : " ") + std::string(pair);
+    }
+    return out;
+}
+
+std::string withCrc(const std::string &frame)
+{
+    const std::uint16_t crc = modbusCrc(frame);
+    return frame + static_cast<char>(crc & 0xFF) + static_cast<char>(crc >> 8);
+}
+
+struct ModbusCase
+{
+    const char *name;
+    ModuleState start;
+    const char *frame;   // the CRC is appended unless asIs
+    std::string outcome; // the reply without its CRC, then " | note"; or the note alone
+    ModuleState end;
+    bool asIs = false;
+};
+
+ModuleState modbus(int address = 0x01, DataFormat format = DataFormat::Engineering, int baud = 9600,
+                   bool jumper = false, Protocol protocol = Protocol::ModbusRtu)
+{
+    return {address, format, baud, protocol, jumper};
+}
+
+const ModuleState kModbus = modbus();
+const ModuleState kJumper = modbus(0x01, DataFormat::Engineering, 9600, true);
+constexpr auto kPercent = DataFormat::PercentOfFullScale;
+constexpr auto kHex = DataFormat::TwosComplementHex;
+
+std::string refused(const char *reply)
+{
+    return reply + std::string(" | exception 03 (illegal data value)");
+}
+
+std::string outside(const char *reply)
+{
+    return reply + std::string(" | exception 02 (illegal data address)");
+}
+
+// One row per case.
+// clang-format off
+const ModbusCase kModbusCases[] = {
+    {"ReadInputsEngineering", kModbus, "01 04 00 00 00 02", "01 04 04 EB FD EB FD", kModbus},
+    {"ReadInputsPercent", modbus(1, kPercent), "01 04 00 00 00 02", "01 04 04 EB FD EB FD",
+     modbus(1, kPercent)},
+    {"ReadInputsTwosComplement", modbus(1, kHex), "01 04 00 00 00 02", "01 04 04 BE 6D EB FD",
+     modbus(1, kHex)},
+    {"ReadHoldingRegisters", modbus(0x11, kHex, 19200), "11 03 00 00 00 04",
+     "11 03 08 00 11 00 07 00 02 00 01", modbus(0x11, kHex, 19200)},
+    {"ReadHoldingFromOffset", modbus(0x11, kPercent, 115200), "11 03 00 01 00 03",
+     "11 03 06 00 0A 00 01 00 01", modbus(0x11, kPercent, 115200)},
+    {"WriteFormat", kModbus, "01 06 00 02 00 02", "01 06 00 02 00 02", modbus(1, kHex)},
+    {"WriteAddressAndSameRateWithoutJumper", kModbus, "01 10 00 00 00 02 04 00 07 00 06",
+     "01 10 00 00 00 02", modbus(0x07)},
+    {"WriteRateAndFormatWithJumper", kJumper, "01 10 00 01 00 02 04 00 0A 00 01",
+     "01 10 00 01 00 02", modbus(1, kPercent, 115200, true)},
+    {"OneRefusedValueRefusesTheWholeWrite", kModbus, "01 10 00 00 00 02 04 00 07 00 0B",
+     refused("01 90 03"), kModbus},
+    {"UnknownFormatIsRefused", kModbus, "01 06 00 02 00 03", refused("01 86 03"), kModbus},
+    {"RateChangeWithoutJumperIsRefused", kModbus, "01 06 00 01 00 07", refused("01 86 03"), kModbus},
+    {"RateChangeWithJumperApplies", kJumper, "01 06 00 01 00 07", "01 06 00 01 00 07",
+     modbus(1, DataFormat::Engineering, 19200, true)},
+    {"AddressOfAnotherModuleIsRefused", kModbus, "01 06 00 00 00 05", refused("01 86 03"), kModbus},
+    {"AddressPast247IsRefused", kModbus, "01 06 00 00 00 F8", refused("01 86 03"), kModbus},
+    {"RewritingOwnAddressIsAccepted", modbus(kTakenAddress), "05 06 00 00 00 05", "05 06 00 00 00 05",
+     modbus(kTakenAddress)},
+    {"AddressZeroIsRefused", kModbus, "01 10 00 00 00 01 02 00 00", refused("01 90 03"), kModbus},
+    {"CharacterProtocolWithoutJumperIsRefused", kModbus, "01 06 00 03 00 00", refused("01 86 03"),
+     kModbus},
+    {"CharacterProtocolWithJumperApplies", kJumper, "01 06 00 03 00 00", "01 06 00 03 00 00",
+     modbus(1, DataFormat::Engineering, 9600, true, Protocol::Character)},
+    {"UnknownFunction", kModbus, "01 01 00 00 00 01", "01 81 01 | exception 01 (illegal function)",
+     kModbus},
+    {"FunctionWithTopBitSet", kModbus, "01 83 00 00 00 01",
+     "01 83 01 | exception 01 (illegal function)", kModbus},
+    {"InputRegisterOutsideMap", kModbus, "01 04 00 02 00 01", outside("01 84 02"), kModbus},
+    {"ReadPastTheHoldingRegisters", kModbus, "01 03 00 03 00 02", outside("01 83 02"), kModbus},
+    {"WriteOutsideMap", kModbus, "01 06 00 04 00 00", outside("01 86 02"), kModbus},
+    {"ReadOfNoRegisters", kModbus, "01 03 00 00 00 00", refused("01 83 03"), kModbus},
+    {"WriteFrameOfWrongLength", kModbus, "01 06 00 02 00 01 00", refused("01 86 03"), kModbus},
+    {"ByteCountDisagrees", kModbus, "01 10 00 02 00 01 04 00 01 00 00", refused("01 90 03"),
+     kModbus},
+    {"BadCrcIsIgnored", kModbus, "01 06 00 02 00 02 00 00", "bad CRC", kModbus, true},
+    {"TooShortForCrcIsIgnored", kModbus, "01 06 00", "bad CRC", kModbus, true},
+    {"OtherAddressIsIgnored", kModbus, "02 06 00 02 00 02", "other address", kModbus},
+    {"BroadcastWriteIsObeyedSilently", kModbus, "00 06 00 02 00 01", "broadcast",
+     modbus(1, kPercent)},
+    {"BroadcastReadIsIgnored", kModbus, "00 04 00 00 00 02", "broadcast read", kModbus},
+    {"RefusedBroadcastChangesNothing", kModbus, "00 06 00 02 00 09",
+     "broadcast, not obeyed: exception 03 (illegal data value)", kModbus},
+};
+// clang-format on
+
+void PrintTo(const ModbusCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class SimModbus : public testing::TestWithParam<ModbusCase>
+{
+};
+
+TEST_P(SimModbus, ReplyNoteAndState)
+{
+    const ModbusCase &c = GetParam();
+    ModuleState state = c.start;
+    const std::string frame = c.asIs ? bytes(c.frame) : withCrc(bytes(c.frame));
+    const ModbusOutcome outcome =
+        answerModbus(state, frame, kVolts, [](int address) { return address == kTakenAddress; });
+    std::string seen = outcome.note;
+    if (!outcome.reply.empty()) {
+        ASSERT_GE(outcome.reply.size(), 4u);
+        const std::string body = outcome.reply.substr(0, outcome.reply.size() - 2);
+        EXPECT_EQ(hex(outcome.reply), hex(withCrc(body))) << "the reply's CRC";
+        seen = hex(body) + (seen.empty() ? "" : " | " + seen);
+    }
+    EXPECT_EQ(seen, c.outcome);
+    EXPECT_TRUE(state == c.end);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, SimModbus, testing::ValuesIn(kModbusCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The register's sign is lost in its 16 bits; readingValue keeps it.
+TEST(SimReadingValue, TwosComplementIsSigned)
+{
+    EXPECT_EQ(readingValue(kVolts, kHex), -0x4193);
+}
+
+TEST(SimModbusCrc, MatchesThePublishedExample)
+{
+    EXPECT_EQ(hex(withCrc(bytes("01 03 00 00 00 0A"))), "01 03 00 00 00 0A C5 CD");
+}
+
+std::string trimmed(const std::string &text)
+{
+    const auto first = text.find_first_not_of(' ');
+    return first == std::string::npos ? ""
+                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The documented table, row for row, is the register map.
+TEST(SimModbusRegisters, DocumentedTableMatchesTheMap)
+{
+    std::ifstream file(TOLVANE_REGISTERS_MD);
+    ASSERT_TRUE(file) << TOLVANE_REGISTERS_MD;
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind('|', 0) != 0)
+            continue;
+        std::vector<std::string> cells;
+        std::istringstream in(line.substr(1));
+        for (std::string cell; std::getline(in, cell, '|');)
+            cells.push_back(trimmed(cell));
+        rows.push_back(cells);
+    }
+    const std::vector<RegisterRow> &map = registerMap();
+    ASSERT_EQ(rows.size(), map.size() + 2) << "a header, its rule and a row per register";
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        const RegisterRow &r = map[i];
+        const bool input = r.table == 'I';
+        const std::vector<std::string> expected = {
+            std::to_string(r.address),
+            r.name,
+            input ? "input" : "holding",
+            "`-t " + std::string(input ? "3" : "4") + " -r " + std::to_string(r.address + 1) + '`',
+            r.meaning,
+            input ? "read (FC 04)" : "read (FC 03), write (FC 06, FC 16)"};
+        EXPECT_EQ(rows[i + 2], expected);
+    }
+}
+
+} // namespace
