@@ -82,6 +82,29 @@ private slots:
         QCOMPARE(sim.stopWith(SIGTERM), 0);
     }
 
+    // Three modules on one line, each answering its own address at its own rate. The wire takes
+    // its time: at 300 baud command and reply outlast the tool's wait, which shows the reply cut
+    // as a real line would; at 1200 it comes whole.
+    void eachModuleAnswersByAddressAtTheLinesPace()
+    {
+        HostTool tool;
+        SimProcess sim(tool.configPath(),
+                       {"--module", "01", "--module", "02,baud=300,format=01", "--module",
+                        "03,baud=1200,format=02"});
+        QVERIFY(sim.readBanner());
+        QVERIFY(isReading(send(tool, QStringLiteral("#01"))));
+        QCOMPARE(send(tool, QStringLiteral("#02")), QString()); // module 02 listens at 300
+
+        QVERIFY(tool.pick("Combo5", QStringLiteral("300")));
+        const QString cut = send(tool, QStringLiteral("#02"));
+        QVERIFY2(matches(cut.toStdString(), R"(>[+-]?[0-9.]{0,6})") && cut.size() < 9,
+                 qPrintable(cut));
+        QTest::qWait(300); // the rest of the reply, still on the wire, goes by
+
+        QVERIFY(tool.pick("Combo5", QStringLiteral("1200")));
+        QVERIFY(isReading(send(tool, QStringLiteral("#03")), R"(>[0-9A-F]{4}\r)"));
+    }
+
     void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
     {
         QTest::addColumn<QString>("running");
