@@ -33,9 +33,9 @@ QString missing(const QString &client)
 
 QStringList mbpoll(const QStringList &args)
 {
-    return QStringList{QStringLiteral("mbpoll"), QStringLiteral("-m"), QStringLiteral("rtu"),
-                       QStringLiteral("-b"), QStringLiteral("9600"), QStringLiteral("-P"),
-                       QStringLiteral("none"), QStringLiteral("-o"), QStringLiteral("1")} +
+    return QStringList{QStringLiteral("mbpoll"), QStringLiteral("-m"),   QStringLiteral("rtu"),
+                       QStringLiteral("-b"),     QStringLiteral("9600"), QStringLiteral("-P"),
+                       QStringLiteral("none"),   QStringLiteral("-o"),   QStringLiteral("1")} +
            args;
 }
 
@@ -62,30 +62,35 @@ private slots:
         QTest::addColumn<QList<Step>>("steps");
 
         // Modules 01 and 02 speak MODBUS RTU, 03 the character protocol, on the same line.
-        const QStringList mixedLine{QStringLiteral("--module"), QStringLiteral("01,modbus"),
-                                    QStringLiteral("--module"), QStringLiteral("02,modbus,format=02"),
-                                    QStringLiteral("--module"), QStringLiteral("03")};
+        const QStringList mixedLine{
+            QStringLiteral("--module"), QStringLiteral("01,modbus"),
+            QStringLiteral("--module"), QStringLiteral("02,modbus,format=02"),
+            QStringLiteral("--module"), QStringLiteral("03")};
         // Module 01 reads in mV in both registers, sampled by the one request.
-        QTest::newRow("mbpoll") << QStringLiteral("mbpoll") << mixedLine
+        QTest::newRow("mbpoll")
+            << QStringLiteral("mbpoll") << mixedLine
             << QList<Step>{
                    {mbpoll({"-a", "1,2", "-t", "3", "-r", "1", "-c", "2", "-1", "PORT"}),
                     R"(Polling slave 1\.\.\.\s*\[1\]:\s+(-?\d+)\s*\[2\]:\s+\1\s*)"
                     R"(-- Polling slave 2\.\.\.\s*\[1\]:\s+-?\d+\s*\[2\]:\s+-?\d+)"},
-                   {mbpoll({"-a", "2", "-t", "4", "-r", "3", "PORT", "0"}), R"(Written 1 reference)"},
+                   {mbpoll({"-a", "2", "-t", "4", "-r", "3", "PORT", "0"}),
+                    R"(Written 1 reference)"},
                    {mbpoll({"-a", "2", "-t", "4", "-r", "1", "-c", "4", "-1", "PORT"}),
                     R"(\[1\]:\s+2\s*\[2\]:\s+6\s*\[3\]:\s+0\s*\[4\]:\s+1\s)"},
                };
         // Input registers, then the holding registers after module 01's format is set to 1.
-        QTest::newRow("pymodbus") << QStringLiteral("pymodbus") << mixedLine
+        QTest::newRow("pymodbus")
+            << QStringLiteral("pymodbus") << mixedLine
             << QList<Step>{{script("modbus_master.py", {"1", "2", "--write", "1", "2", "1"}),
                             R"(^1: \d+ \d+ \| 1 6 1 1\n2: \d+ \d+ \| 2 6 2 1\n$)"}};
         // Two addresses answer by their own format; an address nobody has stays silent.
-        QTest::newRow("pyserial")
-            << QStringLiteral("serial")
-            << QStringList{QStringLiteral("--module"), QStringLiteral("01"), QStringLiteral("--module"),
-                           QStringLiteral("0A,format=02")}
-            << QList<Step>{{script("text_master.py", {"#01", "#0A", "#07"}),
-                            R"(^'>[+-]\d\d\.\d{3}\\r'\n'>[0-9A-F]{4}\\r'\n''\n$)"}};
+        QTest::newRow("pyserial") << QStringLiteral("serial")
+                                  << QStringList{QStringLiteral("--module"), QStringLiteral("01"),
+                                                 QStringLiteral("--module"),
+                                                 QStringLiteral("0A,format=02")}
+                                  << QList<Step>{
+                                         {script("text_master.py", {"#01", "#0A", "#07"}),
+                                          R"(^'>[+-]\d\d\.\d{3}\\r'\n'>[0-9A-F]{4}\\r'\n''\n$)"}};
     }
 
     void clientAnswersOnALineOfModules()

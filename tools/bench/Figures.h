@@ -15,9 +15,11 @@ struct BenchScale
     int cycleWindow = 500; // first and last cycles compared
     int idleSeconds = 10;
     int starts = 5;
+    int wireReplies = 1000; // simulated-line exchanges per rate
 };
 
 void logFigures(const BenchScale &scale, FigureTable &table);
 void lineFigures(const BenchScale &scale, FigureTable &table);
 void idleFigures(const BenchScale &scale, FigureTable &table);
+void wireFigures(const BenchScale &scale, FigureTable &table);
 void startFigures(const BenchScale &scale, FigureTable &table);

@@ -1,7 +1,7 @@
 // The tool's speed and memory, measured in one run and printed as a table of figure, value,
 // floor or peer, ratio and target. Timings on a shared machine are noisy: each figure is a
 // median of repeated runs, and each ratio is taken against a floor measured in the same run.
-//   tolvane-bench [--short] [log] [line] [idle] [start]
+//   tolvane-bench [--short] [log] [line] [idle] [wire] [start]
 //     the full run takes about 15 minutes; --short uses small counts and only proves that every
 //     figure can be measured; naming groups runs only those.
 #include "Figures.h"
@@ -20,10 +20,11 @@ int main(int argc, char *argv[])
         if (argument == "--short") {
             shortRun = true;
         } else if (argument == "log" || argument == "line" || argument == "idle" ||
-                   argument == "start") {
+                   argument == "wire" || argument == "start") {
             groups << argument;
         } else {
-            std::fprintf(stderr, "usage: tolvane-bench [--short] [log] [line] [idle] [start]\n");
+            std::fprintf(stderr,
+                         "usage: tolvane-bench [--short] [log] [line] [idle] [wire] [start]\n");
             return 2;
         }
     }
@@ -37,7 +38,7 @@ int main(int argc, char *argv[])
 
     BenchScale scale;
     if (shortRun) {
-        scale = BenchScale{false, 1000, 5000, 20000, 20, 40, 10, 1, 1};
+        scale = BenchScale{false, 1000, 5000, 20000, 20, 40, 10, 1, 1, 20};
     }
     std::printf("tolvane-bench (%s run)\n", shortRun ? "short" : "full");
     FigureTable table;
@@ -47,6 +48,8 @@ int main(int argc, char *argv[])
         lineFigures(scale, table);
     if (runs("idle"))
         idleFigures(scale, table);
+    if (runs("wire"))
+        wireFigures(scale, table);
     if (runs("start"))
         startFigures(scale, table);
     table.print();
