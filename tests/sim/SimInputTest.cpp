@@ -48,7 +48,8 @@ TEST(SimLineAssembler, SplitsOnCarriageReturn)
 // The trace shows each command and reply on one line, whatever bytes they hold.
 TEST(SimText, EscapesControlBytes)
 {
-    EXPECT_EQ(escaped(std::string("a\r\n\t\"\\\x01\x7f\xff", 9)), "a\\r\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
+    EXPECT_EQ(escaped(std::string("a\r\n\t\"\\\x01\x7f\xff", 9)),
+              "a\\r\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
 }
 
 // The process tests see the options at work; here what they do not start: the limits and the
@@ -61,8 +62,9 @@ TEST(SimOptions, GoodArguments)
     EXPECT_EQ(all.options.com, tolvane::kLastCom);
     EXPECT_EQ(all.options.address, 0xA5);
     EXPECT_EQ(all.options.baud, 115200);
-    const ParsedOptions line = parseOptions({"--module", "02,baud=19200,format=01,delay=5,jumper,modbus",
-                                             "--module=0a", "--drop", "0.25", "--late", "300,0.5"});
+    const ParsedOptions line =
+        parseOptions({"--module", "02,baud=19200,format=01,delay=5,jumper,modbus",
+                      "--module=0a,delay=0", "--drop", "0.25", "--late", "300,0.5"});
     ASSERT_EQ(line.error, "");
     ASSERT_EQ(line.options.modules.size(), 2u);
     const ModuleOptions &first = line.options.modules[0];
@@ -73,6 +75,7 @@ TEST(SimOptions, GoodArguments)
     EXPECT_TRUE(first.jumperFitted && first.modbus);
     EXPECT_EQ(line.options.modules[1].address, 0x0A);
     EXPECT_FALSE(line.options.modules[1].baud || line.options.modules[1].jumperFitted);
+    EXPECT_EQ(line.options.modules[1].replyDelayMs, 0); // no processing time at all
     EXPECT_EQ(line.options.dropShare, 0.25);
     EXPECT_EQ(line.options.lateMs, 300);
     EXPECT_EQ(line.options.lateShare, 0.5);
