@@ -1,8 +1,8 @@
 #include "ModbusModule.h"
+#include "TextUtil.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <sstream>
@@ -23,17 +23,6 @@ std::string bytes(const std::string &hex)
     std::istringstream in(hex);
     for (std::string pair; in >> pair;)
         out += static_cast<char>(std::stoi(pair, nullptr, 16));
-    return out;
-}
-
-std::string hex(const std::string &bytes)
-{
-    std::string out;
-    for (const unsigned char byte : bytes) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02X", byte);
-        out += (out.empty() ? "" : " ") + std::string(pair);
-    }
     return out;
 }
 
@@ -148,8 +137,8 @@ TEST_P(SimModbus, ReplyNoteAndState)
     if (!outcome.reply.empty()) {
         ASSERT_GE(outcome.reply.size(), 4u);
         const std::string body = outcome.reply.substr(0, outcome.reply.size() - 2);
-        EXPECT_EQ(hex(outcome.reply), hex(withCrc(body))) << "the reply's CRC";
-        seen = hex(body) + (seen.empty() ? "" : " | " + seen);
+        EXPECT_EQ(hexBytes(outcome.reply), hexBytes(withCrc(body))) << "the reply's CRC";
+        seen = hexBytes(body) + (seen.empty() ? "" : " | " + seen);
     }
     EXPECT_EQ(seen, c.outcome);
     EXPECT_TRUE(state == c.end);
@@ -166,7 +155,7 @@ TEST(SimReadingValue, TwosComplementIsSigned)
 
 TEST(SimModbusCrc, MatchesThePublishedExample)
 {
-    EXPECT_EQ(hex(withCrc(bytes("01 03 00 00 00 0A"))), "01 03 00 00 00 0A C5 CD");
+    EXPECT_EQ(hexBytes(withCrc(bytes("01 03 00 00 00 0A"))), "01 03 00 00 00 0A C5 CD");
 }
 
 std::string trimmed(const std::string &text)
