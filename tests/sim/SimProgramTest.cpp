@@ -74,21 +74,22 @@ protected:
     std::vector<std::unique_ptr<SimProcess>> m_sims;
 };
 
-// Every option at work on a real line: another rate and address, replies held back and split;
-// a rate change acknowledged at the old rate; the line closed and opened again; and the trace
-// saying what came at which rate and why a line went unanswered.
+// Every option at work on a real line: another rate and address, replies held back, late and
+// split; a rate change acknowledged at the old rate; the line closed and opened again; a module
+// that never replies; and the trace saying what came at which rate, what became of each reply
+// and why a line went unanswered.
 TEST_F(SimProgram, OptionsAndTraceAtWorkOnTheLine)
 {
     SimProcess *sim =
         start({"--jumper", "--baud", "2400", "--address", "0A", "--split", "--reply-delay", "200",
-               "--trace", QString::fromStdString(tracePath())});
+               "--late", "50", "--trace", QString::fromStdString(tracePath())});
     ASSERT_TRUE(sim->readBanner());
     EXPECT_EQ(sim->com(), 1);
     EXPECT_EQ(QString::fromStdString(linkTarget(1)), sim->slavePath());
     {
         Pty line(sim->slavePath(), 2400);
         line.send("#0A\r");
-        EXPECT_EQ(line.drain(100), "") << "--reply-delay did not hold the reply back";
+        EXPECT_EQ(line.drain(100), "") << "--reply-delay and --late did not hold the reply back";
         const QByteArray piece = line.receive(1);
         const QByteArray reply = piece + line.reply();
         EXPECT_TRUE(matches(reply, kEngineeringReply)) << reply.constData();
@@ -110,15 +111,24 @@ TEST_F(SimProgram, OptionsAndTraceAtWorkOnTheLine)
     EXPECT_EQ(reopened.drain(kSilenceWindowMs), "");
     ASSERT_EQ(sim->stopWith(SIGTERM), 0);
 
+    // A module that never replies, tracing to the same file: a trace is appended to.
+    SimProcess *silent = start({"--silent", "--trace", QString::fromStdString(tracePath())});
+    ASSERT_TRUE(silent->readBanner());
+    Pty quiet(silent->slavePath(), 9600);
+    quiet.send("#01\r");
+    ASSERT_TRUE(waitForTrace(8));
+    EXPECT_EQ(quiet.drain(kSilenceWindowMs), "");
+
     const std::vector<std::string> lines = traceLines();
     const std::vector<std::string> expected = {
-        R"(baud=2400 "#0A" -> ">[+-]\d\d\.\d{3}\\r")",
+        R"(baud=2400 "#0A" -> ">[+-]\d\d\.\d{3}\\r" \[late 50 ms\])",
         R"(baud=2400 "#02\\x01" -> \(no reply: wrong address\))",
-        R"(baud=2400 "%0A0B000702" -> "!0B\\r")",
+        R"(baud=2400 "%0A0B000702" -> "!0B\\r" \[late 50 ms\])",
         R"(baud=2400 "#0B" -> \(no reply: baud mismatch, module at 19200\))",
-        R"(baud=19200 "#0B" -> ">[0-9A-F]{4}\\r")",
-        R"(baud=19200 "\$00P1" -> "!0B\\r")",
+        R"(baud=19200 "#0B" -> ">[0-9A-F]{4}\\r" \[late 50 ms\])",
+        R"(baud=19200 "\$00P1" -> "!0B\\r" \[late 50 ms\])",
         R"(baud=19200 "#0B" -> \(no reply: modbus\))",
+        R"(baud=9600 "#01" -> \(no reply: silent\))",
     };
     std::string all;
     for (const std::string &line : lines)
