@@ -102,8 +102,9 @@ void MainWindow::wire(Operations &operations)
 
 void MainWindow::setComToolTipSource(std::function<QStringList()> source)
 {
+    // Asked for when the list opens, not now: a scan of the host's ports at start-up would delay
+    // the window for tooltips nobody sees until the list opens.
     m_comToolTips = std::move(source);
-    refreshComToolTips();
 }
 
 void MainWindow::refreshComToolTips()
@@ -145,8 +146,6 @@ void MainWindow::fillList(List which, const QStringList &entries, const QString 
         if (!meaning.isEmpty())
             box->setItemData(i, meaning, Qt::ToolTipRole);
     }
-    if (which == List::Com)
-        refreshComToolTips();
 }
 
 QString MainWindow::commandText() const
