@@ -163,18 +163,22 @@ void startFigures(const BenchScale &scale, FigureTable &table)
             {figure, QStringLiteral("failed: %1").arg(ours.failure), QString(), QString(), target});
         return;
     }
-    // The control window must look like the tool, or it is no floor of it.
+    // The control window must look like the tool, or it is no floor of it; a compared build
+    // should look the same as well.
     const Contender &floor = contenders[controls];
-    if (!ours.frame.isEmpty() && !floor.frame.isEmpty()) {
+    for (const Contender &other : contenders) {
+        if (&other == &ours || other.frame.isEmpty() || ours.frame.isEmpty() ||
+            (&other != &floor && other.name != QLatin1String("compared build")))
+            continue;
         qsizetype differ = 0;
-        for (qsizetype i = 0; i < qMin(ours.frame.size(), floor.frame.size()); i += 4)
-            differ += ours.frame.mid(i, 4) != floor.frame.mid(i, 4);
-        std::printf(
-            "  start: the control window's pixels against the tool's: %s\n",
-            ours.frame == floor.frame
-                ? "identical"
-                : qPrintable(
-                      QStringLiteral("%1 of %2 differ").arg(differ).arg(ours.frame.size() / 4)));
+        for (qsizetype i = 0; i < qMin(ours.frame.size(), other.frame.size()); i += 4)
+            differ += ours.frame.mid(i, 4) != other.frame.mid(i, 4);
+        const QString verdict =
+            ours.frame == other.frame
+                ? QStringLiteral("identical")
+                : QStringLiteral("%1 of %2 differ").arg(differ).arg(ours.frame.size() / 4);
+        std::printf("  start: the %s's pixels against the tool's once idle: %s\n",
+                    qPrintable(other.name), qPrintable(verdict));
     }
     // Where the tool's start and memory go: Qt and a window, Qt's cost of the controls, ours.
     if (contenders[bare].measured() && floor.measured()) {
