@@ -1,5 +1,7 @@
 #include "app/CharWidths.h"
 
+#include <algorithm>
+
 QFont CharWidths::unshaped(QFont font)
 {
     font.setKerning(false);
@@ -10,12 +12,17 @@ QFont CharWidths::unshaped(QFont font)
 CharWidths::CharWidths(const QFont &font)
     : m_font(unshaped(font))
     , m_metrics(m_font)
-    , m_advances(0x10000, -1.0f)
 {}
 
 qreal CharWidths::advance(QChar c) const
 {
-    float &known = m_advances[c.unicode()];
+    constexpr int PageSize = 1 << PageBits;
+    std::unique_ptr<float[]> &page = m_advances[c.unicode() >> PageBits];
+    if (!page) {
+        page.reset(new float[PageSize]);
+        std::fill_n(page.get(), PageSize, -1.0f);
+    }
+    float &known = page[c.unicode() & (PageSize - 1)];
     if (known < 0) {
         // A surrogate half has no advance of its own; count the pair as one average character.
         known = c.isSurrogate() ? (c.isHighSurrogate() ? float(m_metrics.averageCharWidth()) : 0.0f)

@@ -4,7 +4,8 @@
 #include <QFontMetricsF>
 #include <QStringView>
 
-#include <vector>
+#include <array>
+#include <memory>
 
 // Advances of single characters in a font without kerning or shaping, so that the width of a
 // text is the sum of its characters' and a view can find any column of a row of a million
@@ -28,5 +29,8 @@ public:
 private:
     QFont m_font;
     QFontMetricsF m_metrics;
-    mutable std::vector<float> m_advances; // by UTF-16 code unit; < 0: not measured yet
+    // By UTF-16 code unit, in pages of 256 made when a character of theirs is first measured, so
+    // a view holds the few pages of the characters it shows; < 0: not measured yet.
+    static constexpr int PageBits = 8;
+    mutable std::array<std::unique_ptr<float[]>, (0x10000 >> PageBits)> m_advances;
 };

@@ -54,9 +54,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
-    void keepTyped(const char *name, QWidget *widget);
-    void setTabOrder();
+    void keepTyped(const QString &name, QWidget *widget);
     void refreshComToolTips();
     ListBox *list(List which) const { return m_lists[std::size_t(which)]; }
 

@@ -1,21 +1,18 @@
 #include "app/HostWiring.h"
 #include "app/Program.h"
+#include "app/WindowIcon.h"
 #include "serial/HostSerialPort.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tolvane-%1.png").arg(size));
-    application.setWindowIcon(icon);
     application.setDesktopFileName(QStringLiteral("tolvane"));
     HostSerialPort port;
     Program program(port);
     wireHostPort(program.window(), port);
     program.window().show();
+    setIconAfterFirstFrame(program.window());
     return application.exec();
 }

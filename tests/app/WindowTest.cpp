@@ -240,6 +240,26 @@ private slots:
         QVERIFY(port->written.endsWith("$00P1\r"));
     }
 
+    // The COM entries' tooltips come from a scan of the host's ports: asked for each time the
+    // list opens, never while the window starts.
+    void comToolTipsAreAskedForWhenTheListOpens()
+    {
+        int asked = 0;
+        window().setComToolTipSource([&asked] {
+            ++asked;
+            return QStringList{QStringLiteral("COM1 -> /dev/ttyUSB%1").arg(asked)};
+        });
+        auto *com = find<QComboBox>("Combo1");
+        QCOMPARE(asked, 0);
+        for (int opened = 1; opened <= 2; ++opened) {
+            com->showPopup();
+            com->hidePopup();
+            QCOMPARE(asked, opened);
+            QCOMPARE(com->itemData(0, Qt::ToolTipRole).toString(),
+                     QStringLiteral("COM1 -> /dev/ttyUSB%1").arg(opened));
+        }
+    }
+
     // The log view draws the log from its store: newest entry on top, every byte visible, and
     // what is selected (Ctrl+A, the mouse, the context menu) copies as it is shown.
     void theLogViewShowsAndCopiesTheLogNewestFirst()

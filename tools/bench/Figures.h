@@ -14,7 +14,7 @@ struct BenchScale
     int cycles = 5000;     // repeat cycles
     int cycleWindow = 500; // first and last cycles compared
     int idleSeconds = 10;
-    int starts = 5;
+    int starts = 11;
     int wireReplies = 1000; // simulated-line exchanges per rate
 };
 

@@ -1,6 +1,8 @@
 // From starting the program to its window mapped on the display, and the memory it then holds
-// while idle, beside a bare Qt Widgets window of the same size (the floor) and another Qt serial
-// terminal when one is installed (the peer). Needs a display (Xvfb will do) and libxcb.
+// while idle, beside two floors, a bare Qt Widgets window of the same size and the tool's window
+// with its controls and no logic, and beside another Qt serial terminal when one is installed
+// (the peer). Needs a display (Xvfb will do) and libxcb. TOLVANE_BENCH_COMPARE=<another build's
+// tolvane> times that build in the same run too.
 #include "Figures.h"
 #include "Measure.h"
 
@@ -33,6 +35,7 @@ struct Contender
     std::vector<double> idleKiB;
     QString size;
     QString failure;
+    QByteArray frame; // the window's pixels once idle, from the first counted start
 
     bool measured() const { return failure.isEmpty() && !milliseconds.empty(); }
     double startMs() const { return median(milliseconds); }
@@ -80,6 +83,8 @@ void startOnce(Contender &contender, WindowWatch &watch, const QByteArray &displ
         // Idle means after the first paint and the settling that follows it.
         QThread::msleep(settleMs);
         contender.idleKiB.push_back(double(residentKiB(pid)));
+        if (contender.frame.isEmpty())
+            contender.frame = watch.pixels(mapped);
     }
     program.kill();
     program.waitForFinished();
@@ -99,7 +104,7 @@ QString runsText(const std::vector<double> &values, int decimals)
 void startFigures(const BenchScale &scale, FigureTable &table)
 {
     const QString figure = QStringLiteral("Start to window mapped; idle memory");
-    const QString target = QStringLiteral("beside the floor and a peer");
+    const QString target = QStringLiteral("beside the floors and a peer");
 #ifndef TOLVANE_BENCH_XCB
     (void)scale;
     table.add({figure, QStringLiteral("skipped: built without libxcb (libxcb1-dev)"), QString(),
@@ -122,10 +127,16 @@ void startFigures(const BenchScale &scale, FigureTable &table)
     const double delayMs = watch.notificationDelayMs(scale.full ? 50 : 5);
     std::printf("  start: a map is read %.3f ms after it is asked for (median)\n", delayMs);
 
-    std::vector<Contender> contenders{
-        {QStringLiteral("tolvane"), QStringLiteral(TOLVANE_PATH)},
-        {QStringLiteral("bare Qt window"), QStringLiteral(TOLVANE_BARE_WINDOW_PATH)},
-    };
+    std::vector<Contender> contenders{{QStringLiteral("tolvane"), QStringLiteral(TOLVANE_PATH)}};
+    const QString compared = qEnvironmentVariable("TOLVANE_BENCH_COMPARE");
+    if (!compared.isEmpty())
+        contenders.emplace_back(QStringLiteral("compared build"), compared);
+    const std::size_t bare = contenders.size();
+    contenders.emplace_back(QStringLiteral("bare Qt window"),
+                            QStringLiteral(TOLVANE_BARE_WINDOW_PATH));
+    const std::size_t controls = contenders.size();
+    contenders.emplace_back(QStringLiteral("control window"),
+                            QStringLiteral(TOLVANE_CONTROL_WINDOW_PATH));
     const QString peerPath = QStandardPaths::findExecutable(QStringLiteral("cutecom"));
     if (!peerPath.isEmpty())
         contenders.emplace_back(QStringLiteral("cutecom"), peerPath);
@@ -152,9 +163,40 @@ void startFigures(const BenchScale &scale, FigureTable &table)
             {figure, QStringLiteral("failed: %1").arg(ours.failure), QString(), QString(), target});
         return;
     }
+    // The control window must look like the tool, or it is no floor of it; a compared build
+    // should look the same as well.
+    const Contender &floor = contenders[controls];
+    for (const Contender &other : contenders) {
+        if (&other == &ours || other.frame.isEmpty() || ours.frame.isEmpty() ||
+            (&other != &floor && other.name != QLatin1String("compared build")))
+            continue;
+        qsizetype differ = 0;
+        for (qsizetype i = 0; i < qMin(ours.frame.size(), other.frame.size()); i += 4)
+            differ += ours.frame.mid(i, 4) != other.frame.mid(i, 4);
+        const QString verdict =
+            ours.frame == other.frame
+                ? QStringLiteral("identical")
+                : QStringLiteral("%1 of %2 differ").arg(differ).arg(ours.frame.size() / 4);
+        std::printf("  start: the %s's pixels against the tool's once idle: %s\n",
+                    qPrintable(other.name), qPrintable(verdict));
+    }
+    // Where the tool's start and memory go: Qt and a window, Qt's cost of the controls, ours.
+    if (contenders[bare].measured() && floor.measured()) {
+        const Contender &empty = contenders[bare];
+        std::printf(
+            "  start: %.1f ms = bare window %.1f + Qt's controls %.1f + the tool's own %.1f\n",
+            ours.startMs(), empty.startMs(), floor.startMs() - empty.startMs(),
+            ours.startMs() - floor.startMs());
+        std::printf(
+            "  idle: %.1f MiB = bare window %.1f + Qt's controls %.1f + the tool's own %.1f\n",
+            ours.idleMiB(), empty.idleMiB(), floor.idleMiB() - empty.idleMiB(),
+            ours.idleMiB() - floor.idleMiB());
+    }
+
     // "floor 46 ms / peer 140 ms" beside "1.70x / 0.56x"; a contender that could not be
     // measured says why instead.
-    auto against = [&contenders](auto value, auto unit) {
+    const bool peer = !peerPath.isEmpty();
+    auto against = [&contenders, peer](auto value, auto unit) {
         QStringList texts, ratios;
         for (std::size_t i = 1; i < contenders.size(); ++i) {
             const Contender &other = contenders[i];
@@ -165,22 +207,24 @@ void startFigures(const BenchScale &scale, FigureTable &table)
             texts << QStringLiteral("%1 %2").arg(other.name, unit(value(other)));
             ratios << QStringLiteral("%1x").arg(number(value(contenders[0]) / value(other), 2));
         }
-        if (contenders.size() < 3)
+        if (!peer)
             texts << QStringLiteral("no other Qt serial terminal installed");
         return std::make_pair(texts.join(QStringLiteral(" / ")),
                               ratios.join(QStringLiteral(" / ")));
     };
     const auto startMs = [](const Contender &c) { return c.startMs(); };
-    const auto inMs = [](double ms) { return QStringLiteral("%1 ms").arg(number(ms)); };
+    const auto inMs = [](double ms) { return QStringLiteral("%1 ms").arg(number(ms, 1)); };
     const auto idleMiB = [](const Contender &c) { return c.idleMiB(); };
     const auto inMiB = [](double mib) { return QStringLiteral("%1 MiB").arg(number(mib, 1)); };
     const auto [startAgainst, startRatio] = against(startMs, inMs);
     const auto [idleAgainst, idleRatio] = against(idleMiB, inMiB);
     table.add({QStringLiteral("Start to window mapped (X MapNotify, read within %1 ms)")
                    .arg(number(delayMs, 2)),
-               inMs(ours.startMs()), startAgainst, startRatio, target});
+               inMs(ours.startMs()), startAgainst, startRatio,
+               QStringLiteral("<= 1.3x the bare window, or <= 1.1x the control window")});
     table.add({QStringLiteral("Idle resident memory %1 s after the window is mapped")
                    .arg(number(settleMs / 1000.0, 1)),
-               inMiB(ours.idleMiB()), idleAgainst, idleRatio, target});
+               inMiB(ours.idleMiB()), idleAgainst, idleRatio,
+               QStringLiteral("<= 1.25x the bare window, or <= 1.1x the control window")});
 #endif
 }

@@ -126,6 +126,7 @@ WindowWatch::Mapped WindowWatch::waitForMap(pid_t pid, int timeoutMs,
             if (found != XCB_NONE) {
                 Mapped mapped;
                 mapped.at = at;
+                mapped.window = found;
                 const Freed<xcb_get_geometry_reply_t> geometry{xcb_get_geometry_reply(
                     m_connection, xcb_get_geometry(m_connection, found), nullptr)};
                 if (geometry) {
@@ -182,4 +183,17 @@ double WindowWatch::notificationDelayMs(int samples)
     xcb_destroy_window(m_connection, window);
     xcb_flush(m_connection);
     return median(delays);
+}
+
+QByteArray WindowWatch::pixels(const Mapped &mapped)
+{
+    const Freed<xcb_get_image_reply_t> image{
+        xcb_get_image_reply(m_connection,
+                            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, mapped.window, 0,
+                                          0, quint16(mapped.width), quint16(mapped.height), ~0u),
+                            nullptr)};
+    if (!image)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(xcb_get_image_data(image.reply)),
+                      xcb_get_image_data_length(image.reply));
 }

@@ -36,12 +36,15 @@ public:
         qint64 at = -1; // monotonicNs() when the MapNotify was read; -1 when none came
         int width = 0;  // the window's size, read after the time is taken
         int height = 0;
+        quint32 window = 0;
     };
     // The first top-level window of `pid` mapped within `timeoutMs`, while `running` holds.
     Mapped waitForMap(pid_t pid, int timeoutMs, const std::function<bool()> &running);
     // Median time from mapping a window of the watch's own to reading its MapNotify: an upper
     // bound on how late the watch sees a map, request and server included.
     double notificationDelayMs(int samples);
+    // The window's pixels as the server holds them now (empty when it cannot say).
+    QByteArray pixels(const Mapped &mapped);
 
     static qint64 monotonicNs();
 
