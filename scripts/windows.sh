@@ -20,7 +20,7 @@ step() { echo "== $1 (at $SECONDS s)"; }
 
 step "packages"
 "$top/scripts/install-packages.sh" cmake ninja-build g++-mingw-w64-x86-64-posix \
-    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools nsis zip icoutils dpkg-dev
+    binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools nsis zip dpkg-dev
 
 step "Qt for Windows"
 qt=${TOLVANE_QT:-$("$top/scripts/windows-qt.sh" | tail -n1)}
@@ -34,11 +34,13 @@ dist=$top/dist
 
 step "build"
 if [ ! -f "$build/build.ninja" ]; then
-    # The host's pkg-config would hand Linux libraries (libmodbus) to a Windows link.
+    # Qt's own toolchain file loads the MinGW one and adds the Qt prefix to the find roots, so
+    # nothing else but the MinGW sysroot and Qt is searched. The host's pkg-config would hand
+    # Linux libraries (libmodbus) to a Windows link.
     PKG_CONFIG_LIBDIR=/nonexistent nice -n 10 cmake -S "$top" -B "$build" -G Ninja \
         -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/packaging/windows/mingw64-toolchain.cmake" \
-        -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_FIND_ROOT_PATH="$qt;/usr/x86_64-w64-mingw32" \
+        -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+        -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/packaging/windows/mingw64-toolchain.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
 fi
 if [ "$test" -eq 1 ]; then
@@ -132,11 +134,7 @@ rm -f "$dist/$name.zip"
     TZ=UTC zip -q -X -9 "$dist/$name.zip" -@)
 
 step "the installer"
-icon=$top/packaging/windows/tolvane.ico
-if [ ! -f "$icon" ]; then
-    icon=$build/tolvane.ico
-    icotool -c -o "$icon" "$top"/packaging/icons/tolvane-{16,32,48,256}.png
-fi
+icon=$top/packaging/icons/tolvane.ico
 # The file lists the installer installs and the uninstaller removes, folders last.
 (cd "$stage" && find . -type f | LC_ALL=C sort | sed 's|^\./||') >"$build/package/files"
 {
