@@ -52,6 +52,8 @@ exe=$build/app/tolvane.exe
 [ -f "$exe" ] || { echo "the build made no $exe" >&2; exit 1; }
 
 step "the portable folder"
+# One time for the packages' files: the last commit's (strip stamps it into the DLLs it writes).
+epoch=$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 stage=$build/package/$name
 rm -rf "$build/package"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/licenses/Qt" "$stage/licenses/MinGW"
@@ -81,7 +83,7 @@ resolve() {
         done
         if [ -n "$found" ]; then
             # Debian's MinGW runtime keeps its debugging symbols: 24 MB of libstdc++ alone.
-            x86_64-w64-mingw32-strip --strip-unneeded -o "$stage/$(basename "$found")" "$found"
+            SOURCE_DATE_EPOCH=$epoch x86_64-w64-mingw32-strip --strip-unneeded -o "$stage/$(basename "$found")" "$found"
             shipped+=("$found")
             resolve "$found"
         elif [ -z "$(find "$mingw_lib" -maxdepth 1 -iname "lib${key%.dll}.a" -print -quit)" ]; then
@@ -127,7 +129,6 @@ done
 step "the zip"
 mkdir -p "$dist"
 # The same files give the same zip: one time for every file, names in one order, no owners.
-epoch=$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 find "$stage" -exec touch -h -d "@$epoch" {} +
 rm -f "$dist/$name.zip"
 (cd "$build/package" && find "$name" -print | LC_ALL=C sort |
