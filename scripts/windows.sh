@@ -62,8 +62,9 @@ cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 
 # Exactly the DLLs the program and its plugins load, found by their import tables, from Qt's
-# bin/ and the MinGW runtime. A DLL found in neither must be part of Windows itself: MinGW has
-# an import library for each of those; anything else is a DLL the folder would lack.
+# bin/ and the MinGW runtime. A DLL found in neither must be part of Windows itself: an API set
+# (api-ms-win-*, Windows 8 and later) or a DLL MinGW has an import library for; anything else is
+# a DLL the folder would lack.
 gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
 mingw_lib=/usr/x86_64-w64-mingw32/lib
 search=("$qt/bin" "$gcc_runtime" "$mingw_lib")
@@ -83,17 +84,19 @@ resolve() {
         done
         if [ -n "$found" ]; then
             # Debian's MinGW runtime keeps its debugging symbols: 24 MB of libstdc++ alone.
-            SOURCE_DATE_EPOCH=$epoch x86_64-w64-mingw32-strip --strip-unneeded -o "$stage/$(basename "$found")" "$found"
+            SOURCE_DATE_EPOCH=$epoch x86_64-w64-mingw32-strip --strip-unneeded \
+                -o "$stage/$(basename "$found")" "$found"
             shipped+=("$found")
             resolve "$found"
-        elif [ -z "$(find "$mingw_lib" -maxdepth 1 -iname "lib${key%.dll}.a" -print -quit)" ]; then
+        elif [[ $key != api-ms-win-* ]] &&
+            [ -z "$(find "$mingw_lib" -maxdepth 1 -iname "lib${key%.dll}.a" -print -quit)" ]; then
             echo "$1 needs $dll, which is neither shipped nor part of Windows" >&2
             exit 1
         fi
     done
 }
-for binary in "$stage/tolvane.exe" "$stage/platforms/qwindows.dll" "$stage/styles/qwindowsvistastyle.dll"; do
-    resolve "$binary"
+for binary in tolvane.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
+    resolve "$stage/$binary"
 done
 
 # Text files in Windows line ends.
