@@ -59,7 +59,9 @@ def window_facts():
     client = tuple(int(re.search(rf"Client{side}Twips = (\d+);", header).group(1)) // per_pixel
                    for side in ("Width", "Height"))
     rows = {}
-    row = re.compile(r'\{"(\w+)",\s*[\w:]+,\s*"(\w*)",\s*u"[^"]*",\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),')
+    # {"Name", Kind, "Container", u"caption", left, top, width, height, ...
+    row = re.compile(r'\{"(\w+)",\s*[\w:]+,\s*"(\w*)",\s*u"[^"]*",'
+                     r'\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),')
     for name, container, *box in row.findall((TOP / "app/ControlTable.cpp").read_text()):
         rows[name] = (container, *(int(v) // per_pixel for v in box))
 
@@ -352,8 +354,9 @@ def test_install(session):
     with zipfile.ZipFile(session.args.zip) as archive:
         packed = {n.split("/", 1)[1] for n in archive.namelist() if not n.endswith("/")}
     installed = {str(p.relative_to(folder)) for p in folder.rglob("*") if p.is_file()}
-    check(installed == packed | {"uninstall.exe"},
-          f"installed files differ from the zip's: {sorted(installed ^ (packed | {'uninstall.exe'}))}")
+    expected = packed | {"uninstall.exe"}
+    check(installed == expected,
+          f"installed files differ from the zip's: {sorted(installed ^ expected)}")
     check(link.is_file(), "no Start-menu entry")
     values = reg_values(session, UNINSTALL_KEY)
     want = {"DisplayName": "Tolvane", "DisplayVersion": version,
