@@ -1,6 +1,6 @@
 #include "app/HostWiring.h"
 #include "app/Program.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
         icon.addFile(QStringLiteral(":/icons/tolvane-%1.png").arg(size));
     application.setWindowIcon(icon);
     application.setDesktopFileName(QStringLiteral("tolvane"));
-    HostSerialPort port;
+    PlatformSerialPort port;
     Program program(port);
     wireHostPort(program.window(), port);
     program.window().show();
