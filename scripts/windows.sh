@@ -164,12 +164,16 @@ makensis -V2 -NOCD -DVERSION="$version" -DSTAGE="$stage" -DICON="$icon" \
 ls -l "$dist/$name.zip" "$dist/$name-setup.exe"
 
 if [ "$test" -eq 1 ]; then
+    # Both suites run whatever the other gives, and either failing fails the script.
+    failed=0
     step "tests: the Windows build's own, under wine"
     "$top/scripts/install-packages.sh" wine wine64 xvfb xdotool imagemagick python3
-    ctest --test-dir "$build" --output-on-failure --timeout 300
+    ctest --test-dir "$build" --output-on-failure --timeout 300 || failed=1
     step "tests: end to end under wine"
     "$top/scripts/setup.sh" --target tolvane-sim
     "$top/tests/wine/run.py" --zip "$dist/$name.zip" --setup "$dist/$name-setup.exe" \
-        --sim "$top/build/tools/sim/tolvane-sim"
+        --sim "$top/build/tools/sim/tolvane-sim" || failed=1
+    step "done"
+    exit "$failed"
 fi
 step "done"

@@ -419,8 +419,8 @@ TESTS = {"window": test_window, "e2e": test_e2e, "install": test_install}
 
 def build_probe(folder):
     probe = folder / "probe.exe"
-    subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-municode", "-Wall", "-Wextra", "-Werror",
-                    "-o", str(probe), str(TOP / "tests/wine/probe.c")], check=True)
+    subprocess.run(["x86_64-w64-mingw32-gcc-posix", "-O2", "-municode", "-Wall", "-Wextra",
+                    "-Werror", "-o", str(probe), str(TOP / "tests/wine/probe.c")], check=True)
     return probe
 
 
