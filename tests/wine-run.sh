@@ -68,6 +68,8 @@ for dir in $dll_dirs; do
 done
 IFS=$old_ifs
 export WINEPATH="$path"
+# Wine keeps file names in the host's character set: in UTF-8 a program may use any name.
+export LC_ALL=C.UTF-8
 # Tells the tests that opening any of COM1..COM20 here reaches no device.
 export TOLVANE_COM_PORTS_UNMAPPED=1
 exec wine "$@"

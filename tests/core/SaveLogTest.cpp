@@ -24,7 +24,13 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
         ASSERT_TRUE(QFile::remove(golden) || !QFile::exists(golden));
         ASSERT_TRUE(QFile::copy(pathOf("log.txt"), golden));
     }
-    EXPECT_EQ(contents(pathOf("log.txt")), contents(golden));
+    QByteArray expected = contents(golden);
+#ifdef _WIN32
+    // The golden file holds dates in the C locale's form; Windows writes the user's own, which a
+    // test cannot set: there this system's form of the same moment stands in for it.
+    expected.replace(expected.left(expected.indexOf("   Command:")), stamp().toUtf8());
+#endif
+    EXPECT_EQ(contents(pathOf("log.txt")), expected);
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
