@@ -167,7 +167,8 @@ if [ "$test" -eq 1 ]; then
     # Both suites run whatever the other gives, and either failing fails the script.
     failed=0
     step "tests: the Windows build's own, under wine"
-    "$top/scripts/install-packages.sh" wine wine64 xvfb xdotool imagemagick python3
+    "$top/scripts/install-packages.sh" wine wine64 xvfb xauth xdotool imagemagick python3 \
+        fonts-liberation
     ctest --test-dir "$build" --output-on-failure --timeout 300 || failed=1
     step "tests: end to end under wine"
     "$top/scripts/setup.sh" --target tolvane-sim

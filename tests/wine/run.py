@@ -6,7 +6,8 @@ mapped COM port to the native tolvane-sim on a pseudo-terminal.
 Every test has a wine prefix, an Xvfb display and simulated modules of its own. COM1..COM20
 are all set in HKLM\\Software\\Wine\\Ports before the tool first starts: the test's own ports to
 their pseudo-terminals, every other to nothing, so no test can reach a real serial port (wine
-would otherwise link COM1 to /dev/ttyS0).
+would otherwise link COM1 to /dev/ttyS0). Times New Roman, which Windows has and wine lacks, is
+replaced by Liberation Serif (fonts-liberation).
 
     tests/wine/run.py --zip ZIP [--setup SETUP.exe] [--sim tolvane-sim] [--shots DIR] [TEST...]
 
@@ -140,6 +141,10 @@ class Session:
         check(rc == 0, f"wineboot: exit {rc}: {out[-400:]}")
         lines = ["REGEDIT4", "", r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]"]
         lines += [f'"COM{n}"="{ports.get(n, "")}"' for n in COMS]
+        # Windows has Times New Roman, the boxes' own font; wine has none, and draws no Latin
+        # letter in its stead. Debian's metric twin of it stands in.
+        lines += ["", r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
+                  '"Times New Roman"="Liberation Serif"']
         (self.dir / "ports.reg").write_text("\r\n".join(lines) + "\r\n")
         self.wine("reg", "import", str(self.dir / "ports.reg"))
         # Wine relinks its COM devices from the registry when it starts next: start it once
