@@ -34,11 +34,24 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-# The source of the host's own Qt, so that its moc, rcc and uic match. apt needs a deb-src line.
+# The source of the host's own Qt, so that its moc, rcc and uic match. A machine's apt sources
+# seldom list source packages: a private list names the source archive of this machine's own
+# mirror, and the system's configuration is left as it is.
 qt_package=qt6-base=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-if ! apt-get source --download-only "$qt_package" >/dev/null 2>&1; then
-    echo "apt-get source $qt_package failed: add 'deb-src' to the Types of your Debian mirror" >&2
-    echo "(/etc/apt/sources.list.d/debian.sources), run apt-get update, and try again." >&2
+. /etc/os-release
+mirror=$(awk '/^URIs:/ && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list.d/*.sources \
+    2>/dev/null || true)
+[ -n "$mirror" ] || mirror=$(awk '/^deb / && $2 !~ /security/ {print $2; exit}' \
+    /etc/apt/sources.list 2>/dev/null || true)
+mkdir -p apt/lists/partial apt/cache/archives/partial
+printf 'deb-src %s %s main\ndeb-src %s %s-updates main\n' "${mirror:-http://deb.debian.org/debian}" \
+    "$VERSION_CODENAME" "${mirror:-http://deb.debian.org/debian}" "$VERSION_CODENAME" >apt/sources.list
+private_apt=(-o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+    -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache" -o APT::Sandbox::User=root)
+if ! apt-get "${private_apt[@]}" update >apt/update.log 2>&1 \
+    || ! apt-get "${private_apt[@]}" source --download-only "$qt_package" >apt/source.log 2>&1; then
+    cat apt/update.log apt/source.log >&2
+    echo "Could not download the source of $qt_package from ${mirror:-Debian}." >&2
     exit 1
 fi
 dpkg-source -x qt6-base_*.dsc src >/dev/null
