@@ -2,8 +2,6 @@
 
 #include "app/MainWindow.h"
 #include "core/LampColor.h"
-#include "serial/ComPortMap.h"
-#include "serial/HostSerialPort.h"
 
 #include <QObject>
 
@@ -11,7 +9,7 @@
 
 namespace {
 
-QString lampToolTip(const HostSerialPort &port)
+QString lampToolTip(const PlatformSerialPort &port)
 {
     const QString device = port.currentDevice();
     if (port.isOpen())
@@ -24,22 +22,14 @@ QString lampToolTip(const HostSerialPort &port)
 
 } // namespace
 
-void wireHostPort(MainWindow &window, HostSerialPort &port)
+void wireHostPort(MainWindow &window, PlatformSerialPort &port)
 {
-    window.setComToolTipSource([] {
-        // One scan of the host's ports for all entries.
-        const QStringList present = ComPortMap::hostSerialPorts();
-        const ComPortMap snapshot([present] { return present; });
-        QStringList tips;
-        for (int n = tolvane::kFirstCom; n <= tolvane::kLastCom; ++n)
-            tips << snapshot.describe(n);
-        return tips;
-    });
+    window.setComToolTipSource(&PlatformSerialPort::comToolTips);
     window.setLampToolTip(lampToolTip(port));
-    QObject::connect(&port, &HostSerialPort::stateChanged, &window,
+    QObject::connect(&port, &PlatformSerialPort::stateChanged, &window,
                      [&window, &port] { window.setLampToolTip(lampToolTip(port)); });
     // The operations grey the lamp only when they close the port; only the port sees it lost.
-    QObject::connect(&port, &HostSerialPort::deviceLost, &window,
+    QObject::connect(&port, &PlatformSerialPort::deviceLost, &window,
                      [&window] { window.setLampColor(LampGrey); });
     // Closing ends the program at once, also from inside a reply wait or a repeat run: nothing
     // that was waiting gets to write to the line again. The port and its lock go first.

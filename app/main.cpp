@@ -1,7 +1,7 @@
 #include "app/HostWiring.h"
 #include "app/Program.h"
 #include "app/WindowIcon.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QApplication>
 
@@ -9,7 +9,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     application.setDesktopFileName(QStringLiteral("tolvane"));
-    HostSerialPort port;
+    PlatformSerialPort port;
     Program program(port);
     wireHostPort(program.window(), port);
     program.window().show();

@@ -14,6 +14,29 @@ namespace {
 // Big enough for any reply; a device that floods the port cannot make the buffer grow without end.
 constexpr qint64 ReadBufferSize = 1024;
 
+QSerialPort::Parity hostParity(SerialSettings::Parity parity)
+{
+    switch (parity) {
+    case SerialSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case SerialSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case SerialSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case SerialSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case SerialSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+// What termios can express: a UART sends 1.5 stop bits for "two" when it has 5 data bits.
+QSerialPort::StopBits hostStopBits(SerialSettings::StopBits stopBits)
+{
+    return stopBits == SerialSettings::StopBits::One ? QSerialPort::OneStop : QSerialPort::TwoStop;
+}
+
 } // namespace
 
 HostSerialPort::HostSerialPort(ComPortMap map, QObject *parent)
@@ -161,8 +184,9 @@ void HostSerialPort::closePort()
 
 bool HostSerialPort::applySettings(const SerialSettings &settings)
 {
-    return m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity) &&
-           m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.hostStopBits());
+    return m_port.setBaudRate(settings.baudRate) && m_port.setParity(hostParity(settings.parity)) &&
+           m_port.setDataBits(QSerialPort::DataBits(settings.dataBits)) &&
+           m_port.setStopBits(hostStopBits(settings.stopBits));
 }
 
 bool HostSerialPort::discardOutput()
@@ -240,4 +264,14 @@ void HostSerialPort::onErrorOccurred(QSerialPort::SerialPortError error)
     if (error != QSerialPort::NoError && !m_opening && m_port.isOpen() &&
         ttyHungUp(m_port.handle()))
         loseDevice();
+}
+
+QStringList HostSerialPort::comToolTips()
+{
+    const QStringList present = ComPortMap::hostSerialPorts();
+    const ComPortMap snapshot([present] { return present; });
+    QStringList tips;
+    for (int n = tolvane::kFirstCom; n <= tolvane::kLastCom; ++n)
+        tips << snapshot.describe(n);
+    return tips;
 }

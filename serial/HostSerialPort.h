@@ -41,6 +41,9 @@ public:
     // the process exits.
     void release();
 
+    // One line per COM number for the COM list's tooltips, from one scan of the host's ports.
+    static QStringList comToolTips();
+
 signals:
     // The port opened, closed or failed; isOpen() and lastFailure() tell which.
     void stateChanged();

@@ -21,47 +21,41 @@ std::optional<qint32> parseBaudRate(const QString &field)
     return static_cast<qint32>(value);
 }
 
-std::optional<QSerialPort::Parity> parseParity(const QString &field)
+std::optional<SerialSettings::Parity> parseParity(const QString &field)
 {
     if (field.size() != 1)
         return std::nullopt;
     switch (field.at(0).toUpper().toLatin1()) {
     case 'N':
-        return QSerialPort::NoParity;
+        return SerialSettings::Parity::None;
     case 'E':
-        return QSerialPort::EvenParity;
+        return SerialSettings::Parity::Even;
     case 'O':
-        return QSerialPort::OddParity;
+        return SerialSettings::Parity::Odd;
     case 'M':
-        return QSerialPort::MarkParity;
+        return SerialSettings::Parity::Mark;
     case 'S':
-        return QSerialPort::SpaceParity;
+        return SerialSettings::Parity::Space;
     default:
         return std::nullopt;
     }
 }
 
-std::optional<QSerialPort::DataBits> parseDataBits(const QString &field)
+std::optional<int> parseDataBits(const QString &field)
 {
-    if (field == QLatin1String("5"))
-        return QSerialPort::Data5;
-    if (field == QLatin1String("6"))
-        return QSerialPort::Data6;
-    if (field == QLatin1String("7"))
-        return QSerialPort::Data7;
-    if (field == QLatin1String("8"))
-        return QSerialPort::Data8;
+    if (field.size() == 1 && field.at(0) >= QLatin1Char('5') && field.at(0) <= QLatin1Char('8'))
+        return field.at(0).unicode() - '0';
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> parseStopBits(const QString &field)
+std::optional<SerialSettings::StopBits> parseStopBits(const QString &field)
 {
     if (field == QLatin1String("1"))
-        return QSerialPort::OneStop;
+        return SerialSettings::StopBits::One;
     if (field == QLatin1String("1.5"))
-        return QSerialPort::OneAndHalfStop;
+        return SerialSettings::StopBits::OneAndHalf;
     if (field == QLatin1String("2"))
-        return QSerialPort::TwoStop;
+        return SerialSettings::StopBits::Two;
     return std::nullopt;
 }
 
@@ -79,7 +73,7 @@ std::optional<SerialSettings> SerialSettings::parse(const QString &text)
     const auto stopBits = parseStopBits(fields.at(3).trimmed());
     if (!baudRate || !parity || !dataBits || !stopBits)
         return std::nullopt;
-    if (*stopBits == QSerialPort::OneAndHalfStop && *dataBits != QSerialPort::Data5)
+    if (*stopBits == StopBits::OneAndHalf && *dataBits != 5)
         return std::nullopt;
 
     SerialSettings settings;
@@ -88,9 +82,4 @@ std::optional<SerialSettings> SerialSettings::parse(const QString &text)
     settings.dataBits = *dataBits;
     settings.stopBits = *stopBits;
     return settings;
-}
-
-QSerialPort::StopBits SerialSettings::hostStopBits() const
-{
-    return stopBits == QSerialPort::OneAndHalfStop ? QSerialPort::TwoStop : stopBits;
 }

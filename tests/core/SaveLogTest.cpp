@@ -1,48 +1,6 @@
-#include "CoreFixture.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <csignal>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
+#include "SaveLogFixture.h"
 
 namespace {
-
-class SaveLogTest : public CoreTest
-{
-protected:
-    SaveLogTest()
-    {
-        ops.setSaveDialog([this](const QString &filter) {
-            filters << filter;
-            return dialogAnswer;
-        });
-        ops.setMessageBox([this](const QString &message) { messages << message; });
-    }
-    QString pathOf(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    void send(const char *command, const QByteArray &reply)
-    {
-        window.command = QString::fromUtf8(command);
-        port.reads = 0;
-        port.arrive = {{1, reply}};
-        ops.SendCommand();
-    }
-
-    QTemporaryDir dir;
-    std::optional<QString> dialogAnswer;
-    QStringList filters, messages;
-};
 
 // The saved bytes of a log that holds every kind of reply, pinned by a file written before the
 // log's store was rebuilt: newest first, UTF-8 without a byte-order mark, CR LF at the end.
@@ -66,28 +24,26 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
         ASSERT_TRUE(QFile::remove(golden) || !QFile::exists(golden));
         ASSERT_TRUE(QFile::copy(pathOf("log.txt"), golden));
     }
-    EXPECT_EQ(contents(pathOf("log.txt")), contents(golden));
+    QByteArray expected = contents(golden);
+#ifdef _WIN32
+    // The golden file holds dates in the C locale's form; Windows writes the user's own, which a
+    // test cannot set: there this system's form of the same moment stands in for it.
+    expected.replace(expected.left(expected.indexOf("   Command:")), stamp().toUtf8());
+#endif
+    EXPECT_EQ(contents(pathOf("log.txt")), expected);
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
-// A new file gets the mode the umask allows, and the umask is the process's own again after.
 TEST_F(SaveLogTest, EmptyLogGivesJustCrLfAndASecondSaveReplacesTheFirst)
 {
-    const mode_t saved = ::umask(022);
     dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
-    const mode_t after = ::umask(saved);
-    EXPECT_EQ(after, mode_t(022));
-    struct stat made
-    {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(pathOf("log.txt")).constData(), &made), 0);
-    EXPECT_EQ(made.st_mode & 07777, mode_t(0644));
     EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
 
     send("#01", QByteArray(">1\r"));
     ops.SaveLog();
     EXPECT_EQ(contents(pathOf("log.txt")), (entry("#01", ">1\r") + "\r\n").toUtf8());
+    EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(SaveLogTest, CancelNeverWritesEvenAfterAConfirmedSave)
@@ -101,119 +57,6 @@ TEST_F(SaveLogTest, CancelNeverWritesEvenAfterAConfirmedSave)
     dialogAnswer.reset();
     ops.SaveLog();
     EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-// A file that cannot be written: one message naming it and the system's reason, the log as it
-// was, nothing left behind, and a device or FIFO never replaced by a plain file.
-struct SaveFailure
-{
-    const char *name;
-    QString (*target)(const QString &folder); // empty: cannot be set up here
-    const char *reason;                       // part of the message; "" for any
-    mode_t typeAfter;                         // the target's file type afterwards; 0: none
-};
-
-const SaveFailure saveFailures[] = {
-    // The test's own node of the full device: a fault in the save must never be able to
-    // replace the system's /dev/full.
-    {"FullDevice",
-     [](const QString &folder) {
-         const QString device = folder + QStringLiteral("/full");
-         return ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0
-                    ? device
-                    : QString();
-     },
-     "No space left on device", S_IFCHR},
-    {"FifoWithNoReaderFailsAtOnce",
-     [](const QString &folder) {
-         const QString fifo = folder + QStringLiteral("/pipe");
-         return ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 ? fifo : QString();
-     },
-     "No such device or address", S_IFIFO},
-    {"MissingFolder",
-     [](const QString &folder) { return folder + QStringLiteral("/no/such/folder/log.txt"); },
-     "No such file or directory", 0},
-};
-
-class SaveFails : public SaveLogTest, public ::testing::WithParamInterface<SaveFailure>
-{
-};
-
-TEST_P(SaveFails, WithAMessageAndTheLogAsItWas)
-{
-    const SaveFailure &failure = GetParam();
-    const QString target = failure.target(dir.path());
-    if (target.isEmpty())
-        GTEST_SKIP() << "cannot make the target here (a device node needs root)";
-    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    send("#01", QByteArray(">1\r"));
-    const QString logBefore = log.text();
-    dialogAnswer = target;
-    ops.SaveLog();
-
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.first().contains(target)) << messages.first().toStdString();
-    EXPECT_TRUE(messages.first().contains(QString::fromLatin1(failure.reason)))
-        << messages.first().toStdString();
-    EXPECT_EQ(log.text(), logBefore);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
-    struct stat after
-    {
-    };
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &after) == 0;
-    EXPECT_EQ(exists ? after.st_mode & S_IFMT : 0, failure.typeAfter);
-}
-
-INSTANTIATE_TEST_SUITE_P(Core, SaveFails, ::testing::ValuesIn(saveFailures),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-// A write that fails part way (here: the file size limit) leaves the earlier file as it was.
-TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
-{
-    dialogAnswer = pathOf("log.txt");
-    send("#01", QByteArray(">1\r"));
-    ops.SaveLog();
-    const QByteArray earlier = contents(pathOf("log.txt"));
-    for (int i = 0; i < 200; ++i)
-        send("#01", QByteArray(">+05.123 a longer reply to grow the log\r"));
-    const QString logBefore = log.text();
-
-    struct rlimit saved
-    {
-    };
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    ops.SaveLog();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages.first().contains(pathOf("log.txt")));
-    EXPECT_TRUE(messages.first().contains(QStringLiteral("too large"), Qt::CaseInsensitive))
-        << messages.first().toStdString();
-    EXPECT_EQ(contents(pathOf("log.txt")), earlier);
-    EXPECT_EQ(log.text(), logBefore);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("log.txt")});
-}
-
-// With a reader, the log goes through a FIFO in place.
-TEST_F(SaveLogTest, AFifoIsWrittenInPlace)
-{
-    const QString fifo = pathOf("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    dialogAnswer = fifo;
-    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    send("#01", QByteArray(">1\r"));
-    ops.SaveLog();
-    char buffer[4096];
-    const ssize_t got = ::read(reader, buffer, sizeof buffer);
-    ::close(reader);
-    EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
     EXPECT_TRUE(messages.isEmpty());
 }
 

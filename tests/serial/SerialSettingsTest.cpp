@@ -8,23 +8,24 @@ struct GoodLine
 {
     const char *text;
     qint32 baudRate;
-    QSerialPort::Parity parity;
-    QSerialPort::DataBits dataBits;
-    QSerialPort::StopBits stopBits;
+    SerialSettings::Parity parity;
+    int dataBits;
+    SerialSettings::StopBits stopBits;
 };
 
 TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
 {
-    using S = QSerialPort;
+    using P = SerialSettings::Parity;
+    using S = SerialSettings::StopBits;
     const GoodLine lines[] = {
-        {"9600,N,8,1", 9600, S::NoParity, S::Data8, S::OneStop},
-        {"19200,e,7,2", 19200, S::EvenParity, S::Data7, S::TwoStop},
-        {"115200,O,8,1", 115200, S::OddParity, S::Data8, S::OneStop},
-        {"300,M,7,1", 300, S::MarkParity, S::Data7, S::OneStop},
-        {"1200,s,6,2", 1200, S::SpaceParity, S::Data6, S::TwoStop},
-        {"110,N,5,1.5", 110, S::NoParity, S::Data5, S::OneAndHalfStop},
-        {" 250000 , N , 8 , 1 ", 250000, S::NoParity, S::Data8, S::OneStop},
-        {"2147483647,N,8,1", 2147483647, S::NoParity, S::Data8, S::OneStop},
+        {"9600,N,8,1", 9600, P::None, 8, S::One},
+        {"19200,e,7,2", 19200, P::Even, 7, S::Two},
+        {"115200,O,8,1", 115200, P::Odd, 8, S::One},
+        {"300,M,7,1", 300, P::Mark, 7, S::One},
+        {"1200,s,6,2", 1200, P::Space, 6, S::Two},
+        {"110,N,5,1.5", 110, P::None, 5, S::OneAndHalf},
+        {" 250000 , N , 8 , 1 ", 250000, P::None, 8, S::One},
+        {"2147483647,N,8,1", 2147483647, P::None, 8, S::One},
     };
     for (const GoodLine &line : lines) {
         SCOPED_TRACE(line.text);
@@ -46,7 +47,7 @@ TEST(SerialSettingsParse, RejectsJunk)
         "0,N,8,1", "-9600,N,8,1", "+9600,N,8,1", "9600.5,N,8,1", "96OO,N,8,1", ",N,8,1",
         "2147483648,N,8,1",
         "9600,X,8,1", "9600,NE,8,1", "9600,,8,1",
-        "9600,N,4,1", "9600,N,9,1",
+        "9600,N,4,1", "9600,N,9,1", "9600,N,08,1", "9600,N,8.0,1",
         "9600,N,8,0", "9600,N,8,3", "9600,N,8,1.0", "9600,N,8,1.5", "9600,N,7,1.5"};
     // clang-format on
     for (const char *line : lines)

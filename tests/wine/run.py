@@ -1,0 +1,470 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the Windows build under wine, black box: the tool from the unpacked zip
+(and from a silent install) driven through its window on a virtual X server, talking through a
+mapped COM port to the native tolvane-sim on a pseudo-terminal.
+
+Every test has a wine prefix, an Xvfb display and simulated modules of its own. COM1..COM20
+are all set in HKLM\\Software\\Wine\\Ports before the tool first starts: the test's own ports to
+their pseudo-terminals, every other to nothing, so no test can reach a real serial port (wine
+would otherwise link COM1 to /dev/ttyS0). Times New Roman, which Windows has and wine lacks, is
+replaced by Liberation Serif (fonts-liberation).
+
+    tests/wine/run.py --zip ZIP [--setup SETUP.exe] [--sim tolvane-sim] [--shots DIR] [TEST...]
+
+Tests: window (the window of the unpacked zip), e2e (a session against tolvane-sim), install
+(silent install, start, silent uninstall). Default: all that the given files allow.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+from pathlib import Path
+
+TOP = Path(__file__).resolve().parents[2]
+COMS = range(1, 21)
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(what, probe, timeout, interval=0.2):
+    """Polls probe() until it returns something true; fails naming what did not happen."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure(f"{what}: not within {timeout} s")
+        time.sleep(interval)
+
+
+# The window's facts come from the sources, where the tool takes them from.
+def window_facts():
+    header = (TOP / "app/ControlTable.h").read_text()
+    per_pixel = int(re.search(r"TwipsPerPixel = (\d+);", header).group(1))
+    client = tuple(int(re.search(rf"Client{side}Twips = (\d+);", header).group(1)) // per_pixel
+                   for side in ("Width", "Height"))
+    rows = {}
+    # {"Name", Kind, "Container", u"caption", left, top, width, height, ...
+    row = re.compile(r'\{"(\w+)",\s*[\w:]+,\s*"(\w*)",\s*u"[^"]*",'
+                     r'\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),')
+    for name, container, *box in row.findall((TOP / "app/ControlTable.cpp").read_text()):
+        rows[name] = (container, *(int(v) // per_pixel for v in box))
+
+    def rect(name):
+        """A control's left, top, width and height in the client area, in pixels."""
+        container, left, top, width, height = rows[name]
+        while container:
+            container, x, y, _, _ = rows[container]
+            left, top = left + x, top + y
+        return left, top, width, height
+
+    def centre(name):
+        left, top, width, height = rect(name)
+        return left + width // 2, top + height // 2
+
+    colours = {name.lower(): tuple(int(v) for v in rgb) for name, *rgb in re.findall(
+        r"Lamp(\w+)\{(\d+), (\d+), (\d+)\}", (TOP / "core/LampColor.h").read_text())}
+    return client, rect, centre, colours
+
+
+CLIENT, RECT, CENTRE, LAMP = window_facts()
+
+
+class Session:
+    """One test's world: a display, a wine prefix, the COM map, the processes it started."""
+
+    def __init__(self, name, args):
+        self.name = name
+        self.args = args
+        self.dir = Path(tempfile.mkdtemp(prefix=f"tolvane-wine-{name}-"))
+        self.processes = []
+        self.shots = 0
+        self.env = dict(os.environ, WINEPREFIX=str(self.dir / "prefix"), WINEDEBUG="-all",
+                        WINEARCH="win64", LC_ALL="C.UTF-8",
+                        # No offer to download wine's Mono and Gecko into the fresh prefix.
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.prefix = self.dir / "prefix"
+        self.start_display()
+
+    def start(self, command, log, **kwargs):
+        out = open(self.dir / log, "wb")
+        process = subprocess.Popen(command, stdout=out, stderr=subprocess.STDOUT, env=self.env,
+                                   **kwargs)
+        self.processes.append(process)
+        return process
+
+    def start_display(self):
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(write,), stderr=open(self.dir / "xvfb.log", "wb"))
+        os.close(write)
+        with os.fdopen(read) as display:
+            number = display.readline().strip()
+        check(number, "Xvfb did not start")
+        self.env["DISPLAY"] = f":{number}"
+
+    def run(self, command, timeout):
+        """Runs a wine command to its end. Its output goes through a file: the wineserver it may
+        start inherits the output and would hold a pipe open long after the command ends."""
+        with tempfile.TemporaryFile(dir=self.dir) as out, open(self.dir / "wine.log", "ab") as log:
+            done = subprocess.run(command, stdout=out, stderr=log, env=self.env, timeout=timeout)
+            out.seek(0)
+            return done.returncode, out.read().decode(errors="replace")
+
+    def wine(self, *command, timeout=120, check_rc=True):
+        rc, out = self.run(["wine", *command], timeout)
+        if check_rc:
+            check(rc == 0, f"wine {' '.join(command)}: exit {rc}: {out[-400:]}")
+        return out
+
+    def map_ports(self, ports):
+        """Creates the prefix and sets every COM port of the tool: ports maps n -> device."""
+        rc, out = self.run(["wineboot", "-i"], 300)
+        check(rc == 0, f"wineboot: exit {rc}: {out[-400:]}")
+        lines = ["REGEDIT4", "", r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]"]
+        lines += [f'"COM{n}"="{ports.get(n, "")}"' for n in COMS]
+        # Windows has Times New Roman, the boxes' own font; wine has none, and draws no Latin
+        # letter in its stead. Debian's metric twin of it stands in.
+        lines += ["", r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
+                  '"Times New Roman"="Liberation Serif"']
+        (self.dir / "ports.reg").write_text("\r\n".join(lines) + "\r\n")
+        self.wine("reg", "import", str(self.dir / "ports.reg"))
+        # Wine relinks its COM devices from the registry when it starts next: start it once
+        # more and see the links before the tool ever runs.
+        subprocess.run(["wineserver", "-k"], env=self.env)
+        subprocess.run(["wineserver", "-w"], env=self.env)
+        self.wine("reg", "query", r"HKLM\Software\Wine\Ports")
+        subprocess.run(["wineserver", "-w"], env=self.env)
+        for n in COMS:
+            link = self.prefix / f"dosdevices/com{n}"
+            target = os.readlink(link) if link.is_symlink() else ""
+            check(target == ports.get(n, ""), f"COM{n} leads to {target or 'nothing'}")
+
+    def start_sim(self, com, *options):
+        """A native simulated module on a pseudo-terminal; returns its process, slave and trace."""
+        trace = self.dir / f"trace-com{com}.txt"
+        config = self.dir / "config"
+        config.mkdir(exist_ok=True)
+        env = dict(self.env, XDG_CONFIG_HOME=str(config))
+        out = self.dir / f"sim-com{com}.out"
+        process = subprocess.Popen([self.args.sim, "--com", str(com), "--trace", str(trace),
+                                    *options], stdout=open(out, "wb"),
+                                   stderr=subprocess.STDOUT, env=env)
+        self.processes.append(process)
+        line = wait_for("tolvane-sim's ready line", lambda: re.search(
+            rf"^tolvane-sim: COM{com} -> (\S+)$", out.read_text(errors="replace"), re.M), 10)
+        return process, line.group(1), trace
+
+    def probe(self, mode, title, timeout_ms):
+        rc, out = self.run(["wine", str(self.args.probe), mode, title, str(timeout_ms)],
+                           timeout_ms / 1000 + 60)
+        return rc, out.split()
+
+    def window(self, title="Tolvane", timeout_ms=60000):
+        """Waits for the window; returns its client area's size and screen origin."""
+        rc, fields = self.probe("window", title, timeout_ms)
+        check(rc == 0, f"no window titled {title!r} within {timeout_ms} ms")
+        width, height, left, top = map(int, fields)
+        self.origin = (left, top)
+        return (width, height)
+
+    def shot(self, label):
+        self.shots += 1
+        path = self.dir / f"{self.name}-{self.shots:02d}-{label}.png"
+        subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", str(path)],
+                       check=True)
+        if self.args.shots:
+            self.args.shots.mkdir(parents=True, exist_ok=True)
+            shutil.copy(path, self.args.shots / path.name)
+        return path
+
+    def pixel(self, control):
+        """The colour at a control's centre, from a screenshot of the whole display."""
+        x, y = CENTRE(control)
+        path = self.shot(f"{control}-pixel")
+        out = subprocess.run(["convert", str(path), "-crop",
+                              f"1x1+{self.origin[0] + x}+{self.origin[1] + y}", "-depth", "8",
+                              "txt:-"], capture_output=True, text=True, check=True).stdout
+        hexa = re.search(r"#([0-9A-Fa-f]{6})", out).group(1)
+        return tuple(int(hexa[i:i + 2], 16) for i in (0, 2, 4))
+
+    def ink(self, control, label):
+        """The share of dark pixels inside a control: above 0 when it shows text."""
+        left, top, width, height = RECT(control)
+        path = self.shot(label)
+        inset = 4
+        out = subprocess.run(["convert", str(path), "-crop",
+                              f"{width - 2 * inset}x{height - 2 * inset}"
+                              f"+{self.origin[0] + left + inset}+{self.origin[1] + top + inset}",
+                              "-colorspace", "gray", "-threshold", "50%", "-format", "%[fx:mean]",
+                              "info:"], capture_output=True, text=True, check=True).stdout
+        return 1 - float(out)
+
+    def lamp(self, colour, timeout):
+        want = LAMP[colour]
+        seen = []
+
+        def probe():
+            seen.append(self.pixel("Shape1"))
+            return seen[-1] == want
+        try:
+            wait_for(f"the lamp {colour} {want}", probe, timeout, interval=0.5)
+        except Failure as failure:
+            raise Failure(f"{failure}; last seen {seen[-1]}") from None
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *args], env=self.env, check=True)
+
+    def click(self, control):
+        x, y = CENTRE(control)
+        self.xdotool("mousemove", str(self.origin[0] + x), str(self.origin[1] + y), "click", "1")
+        time.sleep(0.3)
+
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "40", text)
+        time.sleep(0.3)
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+        time.sleep(0.3)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True)
+        for process in self.processes:
+            if process.poll() is None:
+                process.terminate()
+        for process in self.processes:
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+        self.xvfb.terminate()
+        self.xvfb.wait()
+
+
+def unpack(session, zip_path):
+    """The zip into an empty folder; returns tolvane.exe's path in it."""
+    folder = session.dir / "unpacked"
+    with zipfile.ZipFile(zip_path) as archive:
+        archive.extractall(folder)
+        tops = {name.split("/")[0] for name in archive.namelist()}
+    check(len(tops) == 1, f"the zip has {len(tops)} top folders: {sorted(tops)}")
+    exe = folder / tops.pop() / "tolvane.exe"
+    check(exe.is_file(), "no tolvane.exe in the zip's folder")
+    return exe
+
+
+def start_tool(session, exe):
+    session.start(["wine", str(exe)], "tool.log", cwd=str(session.dir))
+    size = session.window()
+    check(size == CLIENT, f"client area {size[0]} x {size[1]}, not {CLIENT[0]} x {CLIENT[1]}")
+    time.sleep(1)
+
+
+def test_window(session):
+    """The tool from the unpacked zip shows its window, its lamp grey; no COM port in use."""
+    session.map_ports({})
+    start_tool(session, unpack(session, session.args.zip))
+    session.lamp("grey", 10)
+    session.shot("window")
+
+
+def trace_lines(trace, text):
+    if not trace.exists():
+        return []
+    return [line for line in trace.read_text(errors="replace").splitlines() if text in line]
+
+
+def test_e2e(session):
+    """Open, Enter, Continue send and Stop, a configuration command, Save, then the module lost."""
+    sim, slave, trace = session.start_sim(1, "--jumper")
+    session.map_ports({1: slave})
+    start_tool(session, unpack(session, session.args.zip))
+
+    session.click("Command1")                       # Open, on COM1 as the list starts
+    session.lamp("green", 10)
+
+    session.click("Text2")                          # Enter in the command box
+    session.key("ctrl+a")
+    session.type_text("#01")
+    session.key("Return")
+    # The module heard #01 (its CR ends it in the trace) and answered it.
+    replied = wait_for("#01 answered in the trace", lambda: trace_lines(trace, '"#01" -> ">'), 10)
+    # What was typed stays on screen in the command box.
+    shown = session.ink("Text2", "after-enter")
+    check(shown > 0.005, f"the command box shows nothing after #01 was typed and sent "
+          f"(dark share {shown:.4f})")
+
+    session.click("Command6")                       # Continue send
+    time.sleep(2)
+    during = len(trace_lines(trace, '"#01" ->'))
+    time.sleep(2)
+    later = len(trace_lines(trace, '"#01" ->'))
+    check(later > during > len(replied), f"Continue send: {len(replied)}, {during}, {later} "
+          "commands in the trace, not growing")
+    session.click("Command7")                       # Stop: the cycle under way ends
+    time.sleep(2)
+    stopped = len(trace_lines(trace, '"#01" ->'))
+    time.sleep(3)
+    check(len(trace_lines(trace, '"#01" ->')) == stopped, "commands still sent after Stop")
+
+    session.click("Command4")                       # Set in the configuration frame
+    wait_for("the configuration command in the trace",
+             lambda: trace_lines(trace, '"%0001000600" -> "!'), 10)
+    session.shot("after-configuration")
+
+    # Save to file, at a Windows path typed into the dialog.
+    (session.prefix / "drive_c/tolvane logs").mkdir()
+    saved = session.prefix / "drive_c/tolvane logs/bench.txt"
+    session.click("Command8")
+    time.sleep(3)
+    session.shot("save-dialog")
+    session.type_text(r"C:\tolvane logs\bench.txt")
+    for attempt in range(3):                        # wine may drop the first Return after typing
+        session.key("Return")
+        try:
+            data = wait_for("the saved log", lambda: saved.exists() and saved.read_bytes(), 4)
+            break
+        except Failure:
+            if attempt == 2:
+                raise
+    # Each entry ends with CRLF (a reply keeps its own CR before it), the log with one more.
+    check(data.endswith(b"\r\n"), "the saved log does not end with CRLF")
+    check(data.count(b"\n") == data.count(b"\r\n"), "a line of the saved log ends with LF alone")
+    entries = [entry for entry in data.split(b"\r\n") if entry]
+    check(all(b"   Command:" in e and b"   Response:" in e for e in entries),
+          "a saved line that is no entry of Command: and Response:")
+    # Nothing lost: an entry for every command the module heard.
+    heard = len(trace_lines(trace, " -> "))
+    check(len(entries) == heard, f"{len(entries)} entries saved, {heard} commands sent")
+    check(any(b"Command:#01" in e and b"Response:>" in e for e in entries),
+          "no entry of #01 with its reply")
+    check(any(b"Command:%0001000600" in e and b"Response:!" in e for e in entries),
+          "no entry of the configuration command with its reply")
+    print(f"  saved log: {len(entries)} entries, {len(data)} bytes")
+
+    sim.send_signal(signal.SIGTERM)                 # the module goes away
+    sim.wait(10)
+    session.lamp("grey", 10)
+    session.shot("module-lost")
+
+
+def reg_values(session, key):
+    out = session.wine("reg", "query", key, "/reg:64", check_rc=False)
+    return dict(re.findall(r"^\s+(\w+)\s+REG_\w+\s+(.*?)\s*$", out, re.M))
+
+
+def test_install(session):
+    """The installer with /S, the installed program starts, the uninstaller with /S."""
+    session.map_ports({})
+    version = re.search(r"^project\(Tolvane VERSION ([\d.]+)",
+                        (TOP / "CMakeLists.txt").read_text(), re.M).group(1)
+    session.wine(str(session.args.setup), "/S", timeout=300)
+    subprocess.run(["wineserver", "-w"], env=session.env, timeout=300)
+    folder = session.prefix / "drive_c/Program Files/Tolvane"
+    link = session.prefix / "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tolvane.lnk"
+    with zipfile.ZipFile(session.args.zip) as archive:
+        packed = {n.split("/", 1)[1] for n in archive.namelist() if not n.endswith("/")}
+    installed = {str(p.relative_to(folder)) for p in folder.rglob("*") if p.is_file()}
+    expected = packed | {"uninstall.exe"}
+    check(installed == expected,
+          f"installed files differ from the zip's: {sorted(installed ^ expected)}")
+    check(link.is_file(), "no Start-menu entry")
+    values = reg_values(session, UNINSTALL_KEY)
+    want = {"DisplayName": "Tolvane", "DisplayVersion": version,
+            "Publisher": "The Tolvane developers",
+            "DisplayIcon": r"C:\Program Files\Tolvane\tolvane.exe,0",
+            "UninstallString": r'"C:\Program Files\Tolvane\uninstall.exe"',
+            "QuietUninstallString": r'"C:\Program Files\Tolvane\uninstall.exe" /S',
+            "NoModify": "0x1", "NoRepair": "0x1"}
+    for name, value in want.items():
+        check(values.get(name) == value, f"uninstall entry {name}: {values.get(name)!r}, "
+              f"not {value!r}")
+    size_kib = int(values.get("EstimatedSize", "0"), 16)
+    on_disk = sum(p.stat().st_size for p in folder.rglob("*") if p.is_file()) // 1024
+    check(abs(size_kib - on_disk) <= on_disk // 10 + 8,
+          f"EstimatedSize {size_kib} KiB, on disk {on_disk} KiB")
+    print(f"  installed: {len(installed)} files, {on_disk} KiB; uninstall entry: {values}")
+
+    start_tool(session, r"C:\Program Files\Tolvane\tolvane.exe")
+    session.lamp("grey", 10)
+    session.shot("installed")
+    subprocess.run(["wineserver", "-k"], env=session.env)
+    subprocess.run(["wineserver", "-w"], env=session.env)
+
+    # The uninstaller the system's list would run, silently; it finishes in a copy of itself.
+    command = re.match(r'"([^"]+)"\s*(.*)$', values["QuietUninstallString"])
+    session.wine(command.group(1), *command.group(2).split(), timeout=300)
+    subprocess.run(["wineserver", "-w"], env=session.env, timeout=300)
+    check(not folder.exists(), f"left after uninstall: {sorted(map(str, folder.rglob('*')))}")
+    check(not link.exists(), "the Start-menu entry is left after uninstall")
+    check(not reg_values(session, UNINSTALL_KEY), "the uninstall entry is left after uninstall")
+
+
+TESTS = {"window": test_window, "e2e": test_e2e, "install": test_install}
+
+
+def build_probe(folder):
+    probe = folder / "probe.exe"
+    subprocess.run(["x86_64-w64-mingw32-gcc-posix", "-O2", "-municode", "-Wall", "-Wextra",
+                    "-Werror", "-o", str(probe), str(TOP / "tests/wine/probe.c")], check=True)
+    return probe
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--zip", type=Path, required=True)
+    parser.add_argument("--setup", type=Path)
+    parser.add_argument("--sim", type=Path)
+    parser.add_argument("--shots", type=Path, help="keep the screenshots here")
+    parser.add_argument("--keep", action="store_true", help="keep each test's folder")
+    parser.add_argument("tests", nargs="*", metavar="TEST", help=", ".join(TESTS))
+    args = parser.parse_args()
+    for name in args.tests:
+        if name not in TESTS:
+            parser.error(f"no test {name!r}: {', '.join(TESTS)}")
+    args.zip = args.zip.resolve()
+    tests = args.tests or ["window"] + (["e2e"] if args.sim else []) + (
+        ["install"] if args.setup else [])
+    work = Path(tempfile.mkdtemp(prefix="tolvane-wine-"))
+    args.probe = build_probe(work)
+    failed = []
+    for name in tests:
+        session = Session(name, args)
+        started = time.monotonic()
+        try:
+            TESTS[name](session)
+            print(f"PASS {name} ({time.monotonic() - started:.0f} s)")
+        except (Failure, subprocess.SubprocessError) as failure:
+            failed.append(name)
+            print(f"FAIL {name} ({time.monotonic() - started:.0f} s): {failure}")
+            print(f"     kept in {session.dir}")
+        finally:
+            session.close()
+            if name not in failed and not args.keep:
+                shutil.rmtree(session.dir, ignore_errors=True)
+    shutil.rmtree(work, ignore_errors=True)
+    print(f"{len(tests) - len(failed)} of {len(tests)} wine tests passed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
