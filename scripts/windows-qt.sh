@@ -6,7 +6,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 version=6.4.2
-cache=${TOLVANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvane}
+home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+cache=${TOLVANE_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/tolvane}
 name=qt-$version-mingw64
 prefix=$cache/$name
 tarball=$cache/$name.tar.gz
