@@ -1,11 +1,12 @@
 #include "core/LogFile.h"
 
+#include "core/BufferedContent.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,54 +34,12 @@ int writeAll(int fd, const char *data, qsizetype left)
     return 0;
 }
 
-// Gathers small pieces into large writes: a log of a million entries is a million pieces.
-class BufferedWriter
-{
-public:
-    explicit BufferedWriter(int fd)
-        : m_fd(fd)
-        , m_buffer(new char[Capacity])
-    {}
-    bool write(const char *bytes, qsizetype size)
-    {
-        if (m_error)
-            return false;
-        if (m_used + size > Capacity && !flush())
-            return false;
-        if (size >= Capacity) {
-            m_error = writeAll(m_fd, bytes, size);
-            return m_error == 0;
-        }
-        std::memcpy(m_buffer.get() + m_used, bytes, std::size_t(size));
-        m_used += size;
-        return true;
-    }
-    bool flush()
-    {
-        if (m_error == 0)
-            m_error = writeAll(m_fd, m_buffer.get(), m_used);
-        m_used = 0;
-        return m_error == 0;
-    }
-    int error() const { return m_error; }
-
-private:
-    static constexpr qsizetype Capacity = qsizetype(1) << 20;
-    int m_fd;
-    int m_error = 0;
-    std::unique_ptr<char[]> m_buffer;
-    qsizetype m_used = 0;
-};
-
-// Returns 0 or the errno of the first failed write.
+// Returns 0 or the error of the first failed write.
 int writeContent(int fd, const FileContent &content)
 {
-    BufferedWriter out(fd);
-    const bool complete =
-        content([&out](const char *bytes, qsizetype size) { return out.write(bytes, size); });
-    if (!out.flush())
-        return out.error();
-    return complete ? 0 : EIO;
+    return writeBuffered(
+        [fd](const char *bytes, qsizetype size) { return writeAll(fd, bytes, size); }, content,
+        int(EIO));
 }
 
 // A rename-based save would swap a device node (as root even /dev/full) for a plain file.

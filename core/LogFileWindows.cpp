@@ -1,12 +1,12 @@
 #include "core/LogFile.h"
 
+#include "core/BufferedContent.h"
+
 #include "core/WindowsErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-#include <cstring>
-#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -29,54 +29,12 @@ DWORD writeAll(HANDLE file, const char *data, qsizetype left)
     return 0;
 }
 
-// Gathers small pieces into large writes: a log of a million entries is a million pieces.
-class BufferedWriter
-{
-public:
-    explicit BufferedWriter(HANDLE file)
-        : m_file(file)
-        , m_buffer(new char[Capacity])
-    {}
-    bool write(const char *bytes, qsizetype size)
-    {
-        if (m_error)
-            return false;
-        if (m_used + size > Capacity && !flush())
-            return false;
-        if (size >= Capacity) {
-            m_error = writeAll(m_file, bytes, size);
-            return m_error == 0;
-        }
-        std::memcpy(m_buffer.get() + m_used, bytes, std::size_t(size));
-        m_used += size;
-        return true;
-    }
-    bool flush()
-    {
-        if (m_error == 0)
-            m_error = writeAll(m_file, m_buffer.get(), m_used);
-        m_used = 0;
-        return m_error == 0;
-    }
-    DWORD error() const { return m_error; }
-
-private:
-    static constexpr qsizetype Capacity = qsizetype(1) << 20;
-    HANDLE m_file;
-    DWORD m_error = 0;
-    std::unique_ptr<char[]> m_buffer;
-    qsizetype m_used = 0;
-};
-
 // Returns 0 or the error of the first failed write.
 DWORD writeContent(HANDLE file, const FileContent &content)
 {
-    BufferedWriter out(file);
-    const bool complete =
-        content([&out](const char *bytes, qsizetype size) { return out.write(bytes, size); });
-    if (!out.flush())
-        return out.error();
-    return complete ? 0 : ERROR_WRITE_FAULT;
+    return writeBuffered(
+        [file](const char *bytes, qsizetype size) { return writeAll(file, bytes, size); }, content,
+        DWORD(ERROR_WRITE_FAULT));
 }
 
 // A new file beside the target, so that the final move is a rename within one folder.
