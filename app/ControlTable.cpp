@@ -38,7 +38,7 @@ const std::array<ControlRow, 35> controlTable{{
     {"Command3",     Button,                               "",       u"发送命令/Send",                  360, 2520,  1695,  495,  2, false, false},
     {"Command2",     Button,                               "",       u"关闭串口/Close",                4200,  240,  1455,  495,  1, false, false},
     {"Command1",     Button,                               "",       u"打开串口/Open",                 2640,  240,  1455,  495,  0, false, false},
-    // Never a widget (HostSerialPort is the port); the table lists all 35 controls.
+    // Never a widget (PlatformSerialPort is the port); the table lists all 35 controls.
     {"MSComm1",      ControlKind::SerialComponent,         "",       u"",                                0,    0,     0,    0, -1, false, false},
     {"Label11",      Label,                                "",       u"mS",                           5760, 2760,   495,  255, 31, false, false, "The interval's unit as labelled; the countdown takes 16 per 1 ms pass, see the README"},
     {"Label10",      Label,                                "",       u"时间间隔",                      4080, 2520,   735,  255, 30, false, false, "Time interval"},

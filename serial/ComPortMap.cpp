@@ -1,5 +1,6 @@
 #include "serial/ComPortMap.h"
 
+#include "serial/PortMessages.h"
 #include "serial/PortOrder.h"
 
 #include <QDir>
@@ -117,10 +118,7 @@ QString ComPortMap::describe(int n) const
 QString ComPortMap::noDeviceReason(int n) const
 {
     if (n < kFirstCom || n > kLastCom)
-        return QStringLiteral("COM%1 is not a port number (COM%2 to COM%3)")
-            .arg(n)
-            .arg(kFirstCom)
-            .arg(kLastCom);
+        return outOfRangeText(n);
     const Mapping mapping = resolve(n);
     return QStringLiteral(
                "COM%1 maps to no device (no link in %2 and only %3 serial port%4 present)")

@@ -1,5 +1,7 @@
 #include "serial/OpenFailure.h"
 
+#include "serial/PortMessages.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -34,18 +36,13 @@ QString permissionDeniedText(const QString &path, const QByteArray &native)
 
 } // namespace
 
-QString inUseText(const QString &path)
-{
-    return QStringLiteral("%1 is in use by another program").arg(path);
-}
-
 QString openFailureText(const QString &path, const QString &canonicalPath, const QString &settings,
                         QSerialPort::SerialPortError error, const QString &qtMessage)
 {
     const QByteArray native = QFile::encodeName(canonicalPath);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("no such device: %1").arg(path);
+        return noSuchDeviceText(path);
     case QSerialPort::PermissionError:
         // Qt reports a lock file held by another process, and EBUSY from a device opened
         // exclusively, as PermissionError as well; only EACCES means the user lacks the rights.
@@ -58,10 +55,10 @@ QString openFailureText(const QString &path, const QString &canonicalPath, const
         {
         };
         if (::stat(native.constData(), &status) != 0 || !S_ISCHR(status.st_mode))
-            return QStringLiteral("%1 is not a serial port (%2)").arg(path, qtMessage);
-        return QStringLiteral("%1 refused the settings %2 (%3)").arg(path, settings, qtMessage);
+            return notSerialText(path, qtMessage);
+        return settingsRefusedText(path, settings, qtMessage);
     }
     default:
-        return QStringLiteral("%1: %2").arg(path, qtMessage);
+        return systemFailureText(path, qtMessage);
     }
 }

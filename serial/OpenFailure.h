@@ -7,6 +7,3 @@
 // named it; `canonicalPath` is what was opened, with the line settings `settings`).
 QString openFailureText(const QString &path, const QString &canonicalPath, const QString &settings,
                         QSerialPort::SerialPortError error, const QString &qtMessage);
-
-// Another program holds `path`.
-QString inUseText(const QString &path);

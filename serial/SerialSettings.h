@@ -19,4 +19,11 @@ struct SerialSettings
     // Strict: baud a positive integer, parity one of N E O M S, data bits 5 to 8, stop bits 1, 1.5
     // or 2 (1.5 only with 5 data bits, as UARTs define it). Anything else gives nullopt.
     static std::optional<SerialSettings> parse(const QString &text);
+
+    bool operator==(const SerialSettings &other) const
+    {
+        return baudRate == other.baudRate && parity == other.parity && dataBits == other.dataBits &&
+               stopBits == other.stopBits;
+    }
+    bool operator!=(const SerialSettings &other) const { return !(*this == other); }
 };

@@ -5,7 +5,7 @@
 #include "app/Program.h"
 #include "app/ResponseBox.h"
 #include "core/ComLinks.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -53,6 +53,6 @@ public:
     QString response() { return find<ResponseBox>("Text1")->text(); }
 
     QTemporaryDir config; // first: the others read XDG_CONFIG_HOME
-    HostSerialPort port;
+    PlatformSerialPort port;
     Program program{port};
 };

@@ -5,7 +5,7 @@
 #include "app/HostWiring.h"
 #include "app/Program.h"
 #include "core/ForwardingSerialPort.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
     const QByteArray scenario = argv[1];
     const int closeAfter = QByteArray(argv[2]).toInt();
 
-    HostSerialPort host;
+    PlatformSerialPort host;
     CountingPort port(host);
     Program program(port);
     wireHostPort(program.window(), host);

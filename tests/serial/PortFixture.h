@@ -2,7 +2,9 @@
 
 #include "Pty.h"
 #include "QtPrinting.h"
-#include "serial/HostSerialPort.h"
+#include "core/ComLinks.h"
+#include "serial/ComPortMap.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,7 +28,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
         linkCom(1, m_peer.slavePath());
-        QObject::connect(&m_port, &HostSerialPort::stateChanged, [this] { ++m_stateChanges; });
+        QObject::connect(&m_port, &PlatformSerialPort::stateChanged, [this] { ++m_stateChanges; });
     }
 
     void linkCom(int n, const QString &target)
@@ -35,7 +37,7 @@ protected:
     }
 
     // The caller's usual steps before a send.
-    static bool openCom(HostSerialPort &port, int n, const QString &settings = "9600,N,8,1")
+    static bool openCom(PlatformSerialPort &port, int n, const QString &settings = "9600,N,8,1")
     {
         return port.setPortNumber(std::int16_t(n)) && port.setSettings(settings) &&
                port.setReadLength(0) && port.setOpen(true);
@@ -67,6 +69,6 @@ protected:
 
     QTemporaryDir m_config;
     Pty m_peer;
-    HostSerialPort m_port;
+    PlatformSerialPort m_port;
     int m_stateChanges = 0;
 };

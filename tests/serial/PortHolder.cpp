@@ -1,6 +1,6 @@
-// Opens a COM port through HostSerialPort and holds it until standard input closes: another
+// Opens a COM port through PlatformSerialPort and holds it until standard input closes: another
 // program that has the device, as the tests need one.
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QCoreApplication>
 
@@ -11,7 +11,7 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    HostSerialPort port;
+    PlatformSerialPort port;
     const bool opened =
         argc > 1 && port.setPortNumber(std::int16_t(std::atoi(argv[1]))) && port.setOpen(true);
     std::cout << (opened ? std::string("open") : "failed: " + port.lastFailure().toStdString())

@@ -6,7 +6,7 @@
 
 #include "app/Program.h"
 #include "core/ForwardingSerialPort.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -124,7 +124,7 @@ struct Tool
     }
 
     QTemporaryDir config;
-    HostSerialPort host;
+    PlatformSerialPort host;
     CountingPort port{host};
     Program program{port};
 };

@@ -5,7 +5,7 @@
 #include "app/HostWiring.h"
 #include "app/Program.h"
 #include "core/ForwardingSerialPort.h"
-#include "serial/HostSerialPort.h"
+#include "serial/PlatformSerialPort.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     QDir(config.path()).mkpath(QStringLiteral("tolvane"));
 
-    HostSerialPort host;
+    PlatformSerialPort host;
     CountingPort port(host);
     Program program(port);
     wireHostPort(program.window(), host);

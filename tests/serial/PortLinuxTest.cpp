@@ -17,6 +17,9 @@ namespace {
 
 using PortTest = PortFixture;
 
+// What only the Linux port has: the COM map, the lock a terminal program shares, the device's
+// owner and group.
+
 // Opens `path` as a terminal program such as picocom does: no lock file, only flock on its
 // descriptor. -1 (errno says why) when the open or the lock fails.
 int openWithFlock(const QString &path)
@@ -34,31 +37,15 @@ int openWithFlock(const QString &path)
 bool othersMayReach(const QString &path)
 {
     for (QDir dir(QFileInfo(path).absolutePath());; dir.cdUp()) {
-        struct stat status{};
+        struct stat status
+        {
+        };
         if (::stat(QFile::encodeName(dir.path()).constData(), &status) != 0 ||
             (status.st_mode & S_IXOTH) == 0)
             return false;
         if (dir.isRoot())
             return true;
     }
-}
-
-TEST_F(PortTest, BytesTravelBothWaysExactly)
-{
-    ASSERT_TRUE(openCom(m_port, 1));
-    QByteArray everyByte;
-    for (int b = 0; b < 256; ++b)
-        everyByte.append(char(b));
-    ASSERT_TRUE(m_port.write(everyByte));
-    EXPECT_EQ(m_peer.receive(256), everyByte);
-
-    m_peer.send(everyByte);
-    QByteArray received;
-    for (int pass = 0; pass < 300 && received.size() < 256; ++pass) {
-        pumpEvents(1);
-        ASSERT_TRUE(m_port.read(received));
-    }
-    EXPECT_EQ(received, everyByte);
 }
 
 TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
@@ -78,27 +65,19 @@ TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
     EXPECT_EQ(pollReply(), QByteArray("fresh\r"));
 }
 
-TEST_F(PortTest, OpenFailuresSayWhy)
+// A COM number that names no device says where the tool looked.
+TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
 {
-    linkCom(tolvane::kLastCom, "/nonexistent/ttyUSB9");
-    EXPECT_FALSE(openCom(m_port, tolvane::kLastCom));
-    EXPECT_EQ(m_port.lastFailure(), "no such device: /nonexistent/ttyUSB9");
-    EXPECT_EQ(m_port.currentDevice(), "/nonexistent/ttyUSB9");
-    EXPECT_FALSE(m_port.isOpen());
-    EXPECT_EQ(m_stateChanges, 1);
-
     // The first COM number past the serial ports this host has, and without a link.
     const int unmapped = std::max(2, int(ComPortMap::hostSerialPorts().size()) + 1);
-    if (unmapped < tolvane::kLastCom) {
-        EXPECT_FALSE(openCom(m_port, unmapped));
-        EXPECT_TRUE(m_port.lastFailure().startsWith(
-            QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))
-            << m_port.lastFailure();
-    }
-
-    EXPECT_TRUE(openCom(m_port, 1));
-    EXPECT_EQ(m_port.lastFailure(), QString());
-    EXPECT_EQ(m_port.currentDevice(), m_peer.slavePath());
+    if (unmapped > tolvane::kLastCom)
+        GTEST_SKIP() << "this host has a serial port for every COM number";
+    EXPECT_FALSE(openCom(m_port, unmapped));
+    EXPECT_EQ(m_port.currentDevice(), QString());
+    EXPECT_TRUE(m_port.lastFailure().startsWith(
+        QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))
+        << m_port.lastFailure();
+    EXPECT_EQ(m_stateChanges, 1);
 }
 
 // Another port of this tool, through an alias as a /dev/serial/by-id name is, or a terminal
@@ -109,7 +88,7 @@ TEST_F(PortTest, ADeviceInUseElsewhereIsRefused)
     ASSERT_TRUE(QFile::link(m_peer.slavePath(), alias));
     linkCom(2, alias);
     ASSERT_TRUE(openCom(m_port, 1));
-    HostSerialPort second;
+    PlatformSerialPort second;
     EXPECT_FALSE(openCom(second, 2));
     EXPECT_EQ(second.lastFailure(), alias + " is in use by another program");
     ASSERT_TRUE(m_port.setOpen(false));
@@ -186,67 +165,6 @@ TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
         holder.closeWriteChannel();
         ASSERT_TRUE(holder.waitForFinished(5000));
     }
-}
-
-// What the port refuses leaves it as it was: closed it stays quietly closed, open it keeps its
-// device and settings and goes on working.
-TEST_F(PortTest, RefusalsLeaveThePortAsItWas)
-{
-    QByteArray received;
-    EXPECT_FALSE(m_port.discardOutput());
-    EXPECT_FALSE(m_port.discardInput());
-    EXPECT_FALSE(m_port.write("#01\r"));
-    EXPECT_FALSE(m_port.read(received));
-    EXPECT_TRUE(m_port.setOpen(false));
-
-    const auto line = [this] {
-        const termios attributes = m_peer.attributes();
-        return std::make_pair(cfgetospeed(&attributes), (attributes.c_cflag & CSTOPB) != 0);
-    };
-    linkCom(2, "/nonexistent/ttyUSB9");
-    ASSERT_TRUE(openCom(m_port, 1, "38400,N,8,2"));
-    EXPECT_EQ(line(), std::make_pair(speed_t(B38400), true));
-    EXPECT_FALSE(m_port.setPortNumber(2));
-    EXPECT_FALSE(m_port.setOpen(true));
-    EXPECT_EQ(m_port.lastFailure(), QString());
-    EXPECT_FALSE(m_port.setSettings("fast,N,8,1"));
-    EXPECT_TRUE(m_port.lastFailure().contains("\"fast,N,8,1\" not understood"));
-    EXPECT_EQ(line(), std::make_pair(speed_t(B38400), true));
-    EXPECT_EQ(m_port.portNumber(), 1);
-    ASSERT_TRUE(m_port.write("#02\r"));
-    EXPECT_EQ(m_peer.receive(4), QByteArray("#02\r"));
-
-    EXPECT_TRUE(m_port.setOpen(false));
-    EXPECT_TRUE(m_port.setOpen(false));
-    EXPECT_FALSE(m_port.isOpen());
-    EXPECT_FALSE(m_port.write("#01\r"));
-    EXPECT_EQ(m_stateChanges, 3); // opened, settings refused, closed
-}
-
-// The end to end tests lose the device while the event loop runs; here an operation notices
-// first, and the window still hears of it.
-TEST_F(PortTest, OperationsWithoutEventPumpingNoticeTheLoss)
-{
-    int losses = 0;
-    QObject::connect(&m_port, &HostSerialPort::deviceLost, [&losses] { ++losses; });
-    QByteArray received;
-    const std::function<bool()> operations[] = {
-        [&] { return m_port.write("#01\r"); },
-        [&] { return m_port.read(received); },
-        [&] { return m_port.discardInput(); },
-    };
-    for (const auto &operation : operations) {
-        Pty peer;
-        ASSERT_TRUE(QFile::remove(QString::fromStdString(tolvane::comLinkPath(1))));
-        linkCom(1, peer.slavePath());
-        ASSERT_TRUE(openCom(m_port, 1));
-        peer.hangUp();
-        EXPECT_FALSE(operation());
-        EXPECT_FALSE(m_port.isOpen());
-        EXPECT_EQ(m_port.lastFailure(),
-                  peer.slavePath() + ": device went away (unplugged or closed)");
-    }
-    EXPECT_EQ(losses, 3);
 }
 
 } // namespace

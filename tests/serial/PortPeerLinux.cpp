@@ -1,0 +1,84 @@
+#include "PortPeer.h"
+
+#include "Pty.h"
+#include "core/ComLinks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+speed_t toSpeed(speed_t code)
+{
+    switch (code) {
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B115200:
+        return 115200;
+    default:
+        return 0;
+    }
+}
+
+// XDG_CONFIG_HOME points at a temporary folder whose tolvane/com1 links to a pseudo-terminal.
+class PtyPeer : public PortPeer
+{
+public:
+    PtyPeer()
+    {
+        EXPECT_TRUE(m_config.isValid());
+        EXPECT_TRUE(m_pty.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        EXPECT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
+        link(1, m_pty.slavePath());
+    }
+
+    std::unique_ptr<PlatformSerialPort> makePort() override
+    {
+        return std::make_unique<PlatformSerialPort>();
+    }
+    QString device() const override { return m_pty.slavePath(); }
+    QString makeAbsent(int n) override
+    {
+        const QString absent = QStringLiteral("/nonexistent/ttyUSB%1").arg(n);
+        link(n, absent);
+        return absent;
+    }
+    void send(const QByteArray &bytes) override { m_pty.send(bytes); }
+    QByteArray receive(int count) override { return m_pty.receive(count); }
+    std::pair<int, bool> line() const override
+    {
+        const termios attributes = m_pty.attributes();
+        return {int(toSpeed(cfgetospeed(&attributes))), (attributes.c_cflag & CSTOPB) != 0};
+    }
+    QString unplug() override
+    {
+        m_pty.hangUp();
+        return QStringLiteral("unplugged or closed");
+    }
+
+private:
+    void link(int n, const QString &target)
+    {
+        const QString path = QString::fromStdString(tolvane::comLinkPath(n));
+        QFile::remove(path);
+        EXPECT_TRUE(QFile::link(target, path));
+    }
+
+    QTemporaryDir m_config;
+    Pty m_pty;
+};
+
+} // namespace
+
+std::unique_ptr<PortPeer> PortPeer::create()
+{
+    return std::make_unique<PtyPeer>();
+}
