@@ -189,6 +189,7 @@ std::vector<Row> rows()
              d.comm->cancelMode = ScriptedComm::Cancel::Late;
              d.comm->lateMilliseconds = 20;
              EXPECT_TRUE(d.port.discardInput());
+             EXPECT_EQ(d.comm->unboundedWaits, 0);
              EXPECT_EQ(d.losses, 0);
              d.expectWorking();
          }},
