@@ -28,7 +28,8 @@ import time
 import zipfile
 from pathlib import Path
 
-import runner
+sys.dont_write_bytecode = True  # no __pycache__ in the checkout
+import runner  # noqa: E402
 
 TOP = Path(__file__).resolve().parents[2]
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
