@@ -110,7 +110,7 @@ def main(argv):
     if len(argv) < 4:
         print("usage: runner.py PREFIX DLL_DIRS PROGRAM [ARGUMENT...]", file=sys.stderr)
         return 2
-    prefix, dll_dirs, command = argv[1], argv[2], argv[3:]
+    prefix, dll_dirs, command = os.path.abspath(argv[1]), argv[2], argv[3:]
     try:
         env = shared_prefix(prefix)
     except PrefixError as error:
