@@ -2,8 +2,10 @@
 # Qt for 64-bit Windows, built once per machine from Debian's own qt6-base source with MinGW-w64,
 # and kept as a tarball in a cache folder outside the checkout. A later run restores the tarball
 # (a second or two) instead of building again (about half an hour on two cores). Prints the Qt
-# prefix on its last line. TOLVANE_CACHE names the cache folder (default ~/.cache/tolvane).
+# prefix, and only that, on standard output; everything else, the compiler's output included,
+# goes to standard error. TOLVANE_CACHE names the cache folder (default ~/.cache/tolvane).
 set -euo pipefail
+exec 3>&1 1>&2
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 version=6.4.2
 home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
@@ -16,7 +18,7 @@ recipe=$(cat "$top"/packaging/windows/qt-configure.txt "$top"/packaging/windows/
     | sha256sum | cut -c1-16)
 
 if [ -f "$prefix/.complete" ] && [ "$(cat "$prefix/.complete")" = "$recipe" ]; then
-    echo "$prefix"
+    echo "$prefix" >&3
     exit 0
 fi
 if [ -f "$tarball" ] && [ "$(tar -xzOf "$tarball" "$name/.complete" 2>/dev/null)" = "$recipe" ]; then
@@ -24,7 +26,7 @@ if [ -f "$tarball" ] && [ "$(tar -xzOf "$tarball" "$name/.complete" 2>/dev/null)
     rm -rf "$prefix"
     tar -xzf "$tarball" -C "$cache"
     echo "Qt for Windows restored from $tarball" >&2
-    echo "$prefix"
+    echo "$prefix" >&3
     exit 0
 fi
 
@@ -35,26 +37,8 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/build.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-# The source of the host's own Qt, so that its moc, rcc and uic match. A machine's apt sources
-# seldom list source packages: a private list names the source archive of this machine's own
-# mirror, and the system's configuration is left as it is.
-qt_package=qt6-base=$(dpkg-query -W -f='${Version}' qt6-base-dev)
-. /etc/os-release
-mirror=$(awk '/^URIs:/ && $2 !~ /security/ {print $2; exit}' /etc/apt/sources.list.d/*.sources \
-    2>/dev/null || true)
-[ -n "$mirror" ] || mirror=$(awk '/^deb / && $2 !~ /security/ {print $2; exit}' \
-    /etc/apt/sources.list 2>/dev/null || true)
-mkdir -p apt/lists/partial apt/cache/archives/partial
-printf 'deb-src %s %s main\ndeb-src %s %s-updates main\n' "${mirror:-http://deb.debian.org/debian}" \
-    "$VERSION_CODENAME" "${mirror:-http://deb.debian.org/debian}" "$VERSION_CODENAME" >apt/sources.list
-private_apt=(-o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-    -o Dir::State::Lists="$work/apt/lists" -o Dir::Cache="$work/apt/cache" -o APT::Sandbox::User=root)
-if ! apt-get "${private_apt[@]}" update >apt/update.log 2>&1 \
-    || ! apt-get "${private_apt[@]}" source --download-only "$qt_package" >apt/source.log 2>&1; then
-    cat apt/update.log apt/source.log >&2
-    echo "Could not download the source of $qt_package from ${mirror:-Debian}." >&2
-    exit 1
-fi
+# The source of the host's own Qt, so that its moc, rcc and uic match.
+"$top/scripts/qt-source.sh" "$work"
 dpkg-source -x qt6-base_*.dsc src >/dev/null
 for patch in "$top"/packaging/windows/qt-patches/*.patch; do
     patch -d src -p1 --forward --quiet <"$patch"
@@ -64,14 +48,20 @@ done
 cp "$top/packaging/windows/mingw64-toolchain.cmake" "$cache/mingw64-toolchain.cmake"
 mapfile -t options < <(grep -Ev '^[[:space:]]*(#|$)' "$top/packaging/windows/qt-configure.txt")
 started=$SECONDS
-# The host's pkg-config would hand Linux libraries to a Windows link.
-PKG_CONFIG_LIBDIR=/nonexistent cmake -S src -B build -G Ninja \
+# The host's pkg-config would hand Linux libraries to a Windows link. Configure's long report goes
+# to a file, shown when it fails; the compiler's output is the build's log.
+if ! PKG_CONFIG_LIBDIR=/nonexistent cmake -S src -B build -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$cache/mingw64-toolchain.cmake" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release "${options[@]}" \
+    >configure.log 2>&1; then
+    cat configure.log
+    echo "Qt's configure failed (its report above)." >&2
+    exit 1
+fi
 cmake --build build -j"$(nproc)"
 rm -rf "$prefix"
-cmake --install build >/dev/null
+cmake --install build >install.log || { cat install.log; exit 1; }
 # The licence texts go with the libraries, for the packages that ship them.
 cp -r src/LICENSES "$prefix/LICENSES"
 cp src/debian/copyright "$prefix/LICENSES/debian-copyright"
@@ -79,4 +69,4 @@ echo "$recipe" >"$prefix/.complete"
 tar -czf "$tarball.part" -C "$cache" "$name"
 mv "$tarball.part" "$tarball"
 echo "Qt for Windows built in $((SECONDS - started)) s, kept in $tarball" >&2
-echo "$prefix"
+echo "$prefix" >&3

@@ -23,7 +23,8 @@ step "packages"
     binutils-mingw-w64-x86-64 qt6-base-dev qt6-base-dev-tools nsis zip dpkg-dev
 
 step "Qt for Windows"
-qt=${TOLVANE_QT:-$("$top/scripts/windows-qt.sh" | tail -n1)}
+# Its output, the compiler's when it builds, goes to standard error; standard output is the prefix.
+qt=${TOLVANE_QT:-$("$top/scripts/windows-qt.sh")}
 [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { echo "no Qt for Windows in $qt" >&2; exit 1; }
 
 version=$(sed -n 's/^project(Tolvane VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
@@ -105,16 +106,16 @@ sed "s/@VERSION@/$version/g" "$top/packaging/windows/README.txt" >"$build/README
 crlf "$build/README.txt" "$stage/README.txt"
 crlf "$top/LICENSE" "$stage/LICENSE.txt"
 # Qt's licence texts from its source (the commercial one and the documentation's FDL aside),
-# and Debian's record of which part of Qt is under which.
+# and Debian's record of which part of Qt is under which. A Qt built by windows-qt.sh has them;
+# for another, the source comes the way windows-qt.sh fetches it.
 licenses=$qt/LICENSES
 if [ ! -d "$licenses" ]; then
     licenses=$build/qt-licenses/LICENSES
     if [ ! -d "$licenses" ]; then
-        rm -rf "$build/qt-licenses" && mkdir -p "$build/qt-licenses"
-        (cd "$build/qt-licenses" &&
-            apt-get source --download-only "qt6-base=$(dpkg-query -W -f='${Version}' qt6-base-dev)" \
-                >/dev/null &&
-            tar -xJf qt6-base_*.orig.tar.xz --wildcards --strip-components=1 '*/LICENSES/*')
+        rm -rf "$build/qt-licenses"
+        "$top/scripts/qt-source.sh" "$build/qt-licenses"
+        tar -xJf "$build"/qt-licenses/qt6-base_*.orig.tar.xz -C "$build/qt-licenses" \
+            --wildcards --strip-components=1 '*/LICENSES/*'
     fi
 fi
 for text in "$licenses"/*.txt; do

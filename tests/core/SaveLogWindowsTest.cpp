@@ -1,7 +1,10 @@
 // What a save does with Windows' own paths and refusals.
 #include "SaveLogFixture.h"
 
+#include "core/LogFileWindows.h"
 #include "core/WindowsErrorText.h"
+
+#include <thread>
 
 #include <windows.h>
 
@@ -100,6 +103,156 @@ TEST_P(WindowsSaveFails, WithTheSystemsReasonAndNothingLeftBehind)
 }
 
 INSTANTIATE_TEST_SUITE_P(Core, WindowsSaveFails, ::testing::ValuesIn(windowsSaveFailures),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Another program's hold on a file, opened without delete sharing as editors and virus scanners
+// open files, until it is released or the time given has passed.
+class Hold
+{
+public:
+    Hold(const QString &path, DWORD milliseconds)
+        : m_file(CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+        , m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+        , m_thread([this, milliseconds] {
+            WaitForSingleObject(m_release, milliseconds);
+            CloseHandle(m_file);
+        })
+    {}
+    ~Hold()
+    {
+        release();
+        CloseHandle(m_release);
+    }
+    bool held() const { return m_file != INVALID_HANDLE_VALUE; }
+    void release()
+    {
+        if (m_thread.joinable()) {
+            SetEvent(m_release);
+            m_thread.join();
+        }
+    }
+
+private:
+    HANDLE m_file;
+    HANDLE m_release;
+    std::thread m_thread;
+};
+
+class HeldSave : public SaveLogTest
+{
+protected:
+    HeldSave()
+    {
+        QFile earlier(target);
+        if (earlier.open(QIODevice::WriteOnly))
+            earlier.write("earlier");
+    }
+    void save()
+    {
+        messages.clear();
+        send("#01", QByteArray(">1\r"));
+        dialogAnswer = target;
+        ops.SaveLog();
+    }
+    QString target = pathOf("held.txt");
+};
+
+// A target held to the end gives one message naming it and the system's words; the file keeps
+// its content and nothing is left beside it. Once released, the same save succeeds.
+TEST_F(HeldSave, ToTheEndFailsWithTheFileAsItWasThenSucceedsOnceReleased)
+{
+    Hold hold(target, INFINITE);
+    ASSERT_TRUE(hold.held());
+    save();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QDir::toNativeSeparators(target)))
+        << messages.first().toStdString();
+    EXPECT_TRUE(messages.first().contains(windowsErrorText(ERROR_SHARING_VIOLATION)))
+        << messages.first().toStdString();
+    EXPECT_EQ(contents(target), QByteArray("earlier"));
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("held.txt")});
+
+    hold.release();
+    save();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(contents(target), (log.text() + "\r\n").toUtf8());
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("held.txt")});
+}
+
+// A brief hold, such as a scanner's, ends within the save's retries: no message.
+TEST_F(HeldSave, BrieflyIsWaitedFor)
+{
+    Hold hold(target, 200);
+    ASSERT_TRUE(hold.held());
+    save();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(contents(target), (log.text() + "\r\n").toUtf8());
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("held.txt")});
+}
+
+// ReplaceFileW's failures part way, which wine never makes, replayed as its documentation
+// describes them: ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 leaves the old file under the backup name
+// and the new one under its own; ERROR_UNABLE_TO_MOVE_REPLACEMENT (with a backup name) leaves
+// both where they were.
+struct PartialReplace
+{
+    const char *name;
+    DWORD error;
+    int failures; // the attempts that fail, from the first
+    bool saved;
+};
+
+const PartialReplace partialReplaces[] = {
+    {"OldFileAsideOnce", ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 1, true},
+    {"OldFileAsideEveryTime", ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 100, false},
+    {"NothingMovedEveryTime", ERROR_UNABLE_TO_MOVE_REPLACEMENT, 100, false},
+};
+
+const PartialReplace *replaying = nullptr;
+int attempts = 0;
+
+BOOL WINAPI replayReplace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                          LPVOID exclude, LPVOID reserved)
+{
+    if (attempts++ >= replaying->failures)
+        return ReplaceFileW(replaced, replacement, backup, flags, exclude, reserved);
+    if (replaying->error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !MoveFileW(replaced, backup))
+        return FALSE;
+    SetLastError(replaying->error);
+    return FALSE;
+}
+
+class PartialReplaceSave : public HeldSave, public ::testing::WithParamInterface<PartialReplace>
+{
+protected:
+    PartialReplaceSave()
+    {
+        replaying = &GetParam();
+        attempts = 0;
+        filePlacement().replaceFile = &replayReplace;
+    }
+    ~PartialReplaceSave() override { filePlacement() = FilePlacement(); }
+};
+
+TEST_P(PartialReplaceSave, LeavesTheOldFileInPlaceOrTheNewOne)
+{
+    const PartialReplace &row = GetParam();
+    save();
+    EXPECT_GE(attempts, 1);
+    if (row.saved) {
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(contents(target), (log.text() + "\r\n").toUtf8());
+    } else {
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_TRUE(messages.first().contains(windowsErrorText(row.error)))
+            << messages.first().toStdString();
+        EXPECT_EQ(contents(target), QByteArray("earlier"));
+    }
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("held.txt")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Core, PartialReplaceSave, ::testing::ValuesIn(partialReplaces),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

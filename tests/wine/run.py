@@ -3,11 +3,11 @@
 (and from a silent install) driven through its window on a virtual X server, talking through a
 mapped COM port to the native tolvane-sim on a pseudo-terminal.
 
-Every test has a wine prefix, an Xvfb display and simulated modules of its own. COM1..COM20
-are all set in HKLM\\Software\\Wine\\Ports before the tool first starts: the test's own ports to
-their pseudo-terminals, every other to nothing, so no test can reach a real serial port (wine
-would otherwise link COM1 to /dev/ttyS0). Times New Roman, which Windows has and wine lacks, is
-replaced by Liberation Serif (fonts-liberation).
+Every test has a wine prefix, an Xvfb display and simulated modules of its own. runner.py
+makes each prefix as it makes the one of the Windows build's test programs: every COM port of
+the tool set before the tool first starts (the test's own to their pseudo-terminals, every other
+to nothing), and Liberation Serif for Times New Roman. The controls' positions and the lamp's
+colours come from the tool's own control table (controls.cpp), built for the host.
 
     tests/wine/run.py --zip ZIP [--setup SETUP.exe] [--sim tolvane-sim] [--shots DIR] [TEST...]
 
@@ -16,6 +16,7 @@ Tests: window (the window of the unpacked zip), e2e (a session against tolvane-s
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -27,8 +28,10 @@ import time
 import zipfile
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ in the checkout
+import runner  # noqa: E402
+
 TOP = Path(__file__).resolve().parents[2]
-COMS = range(1, 21)
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tolvane"
 
 
@@ -53,37 +56,28 @@ def wait_for(what, probe, timeout, interval=0.2):
         time.sleep(interval)
 
 
-# The window's facts come from the sources, where the tool takes them from.
-def window_facts():
-    header = (TOP / "app/ControlTable.h").read_text()
-    per_pixel = int(re.search(r"TwipsPerPixel = (\d+);", header).group(1))
-    client = tuple(int(re.search(rf"Client{side}Twips = (\d+);", header).group(1)) // per_pixel
-                   for side in ("Width", "Height"))
-    rows = {}
-    # {"Name", Kind, "Container", u"caption", left, top, width, height, ...
-    row = re.compile(r'\{"(\w+)",\s*[\w:]+,\s*"(\w*)",\s*u"[^"]*",'
-                     r'\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),')
-    for name, container, *box in row.findall((TOP / "app/ControlTable.cpp").read_text()):
-        rows[name] = (container, *(int(v) // per_pixel for v in box))
+class Facts:
+    """The window's facts as the tool has them: tests/wine/controls.cpp built with the tool's
+    own control table and lamp colours, for the host."""
 
-    def rect(name):
+    def __init__(self, folder):
+        program = folder / "controls"
+        subprocess.run(["c++", "-std=c++17", "-I", str(TOP), "-o", str(program),
+                        str(TOP / "tests/wine/controls.cpp"), str(TOP / "app/ControlTable.cpp")],
+                       check=True)
+        facts = json.loads(subprocess.run([str(program)], capture_output=True, text=True,
+                                          check=True).stdout)
+        self.client = tuple(facts["client"])
+        self.lamp = {name: tuple(rgb) for name, rgb in facts["lamp"].items()}
+        self.boxes = {name: tuple(box) for name, box in facts["controls"].items()}
+
+    def rect(self, name):
         """A control's left, top, width and height in the client area, in pixels."""
-        container, left, top, width, height = rows[name]
-        while container:
-            container, x, y, _, _ = rows[container]
-            left, top = left + x, top + y
-        return left, top, width, height
+        return self.boxes[name]
 
-    def centre(name):
-        left, top, width, height = rect(name)
+    def centre(self, name):
+        left, top, width, height = self.boxes[name]
         return left + width // 2, top + height // 2
-
-    colours = {name.lower(): tuple(int(v) for v in rgb) for name, *rgb in re.findall(
-        r"Lamp(\w+)\{(\d+), (\d+), (\d+)\}", (TOP / "core/LampColor.h").read_text())}
-    return client, rect, centre, colours
-
-
-CLIENT, RECT, CENTRE, LAMP = window_facts()
 
 
 class Session:
@@ -95,11 +89,7 @@ class Session:
         self.dir = Path(tempfile.mkdtemp(prefix=f"tolvane-wine-{name}-"))
         self.processes = []
         self.shots = 0
-        self.env = dict(os.environ, WINEPREFIX=str(self.dir / "prefix"), WINEDEBUG="-all",
-                        WINEARCH="win64", LC_ALL="C.UTF-8",
-                        # No offer to download wine's Mono and Gecko into the fresh prefix.
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
-        self.env.pop("WAYLAND_DISPLAY", None)
+        self.env = runner.wine_env(self.dir / "prefix")
         self.prefix = self.dir / "prefix"
         self.start_display()
 
@@ -137,26 +127,11 @@ class Session:
 
     def map_ports(self, ports):
         """Creates the prefix and sets every COM port of the tool: ports maps n -> device."""
-        rc, out = self.run(["wineboot", "-i"], 300)
-        check(rc == 0, f"wineboot: exit {rc}: {out[-400:]}")
-        lines = ["REGEDIT4", "", r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]"]
-        lines += [f'"COM{n}"="{ports.get(n, "")}"' for n in COMS]
-        # Windows has Times New Roman, the boxes' own font; wine has none, and draws no Latin
-        # letter in its stead. Debian's metric twin of it stands in.
-        lines += ["", r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]",
-                  '"Times New Roman"="Liberation Serif"']
-        (self.dir / "ports.reg").write_text("\r\n".join(lines) + "\r\n")
-        self.wine("reg", "import", str(self.dir / "ports.reg"))
-        # Wine relinks its COM devices from the registry when it starts next: start it once
-        # more and see the links before the tool ever runs.
-        subprocess.run(["wineserver", "-k"], env=self.env)
-        subprocess.run(["wineserver", "-w"], env=self.env)
-        self.wine("reg", "query", r"HKLM\Software\Wine\Ports")
-        subprocess.run(["wineserver", "-w"], env=self.env)
-        for n in COMS:
-            link = self.prefix / f"dosdevices/com{n}"
-            target = os.readlink(link) if link.is_symlink() else ""
-            check(target == ports.get(n, ""), f"COM{n} leads to {target or 'nothing'}")
+        with open(self.dir / "wine.log", "ab") as log:
+            try:
+                runner.make_prefix(self.env, ports, log=log)
+            except runner.PrefixError as error:
+                raise Failure(str(error)) from None
 
     def start_sim(self, com, *options):
         """A native simulated module on a pseudo-terminal; returns its process, slave and trace."""
@@ -198,7 +173,7 @@ class Session:
 
     def pixel(self, control):
         """The colour at a control's centre, from a screenshot of the whole display."""
-        x, y = CENTRE(control)
+        x, y = self.args.facts.centre(control)
         path = self.shot(f"{control}-pixel")
         out = subprocess.run(["convert", str(path), "-crop",
                               f"1x1+{self.origin[0] + x}+{self.origin[1] + y}", "-depth", "8",
@@ -208,7 +183,7 @@ class Session:
 
     def ink(self, control, label):
         """The share of dark pixels inside a control: above 0 when it shows text."""
-        left, top, width, height = RECT(control)
+        left, top, width, height = self.args.facts.rect(control)
         path = self.shot(label)
         inset = 4
         out = subprocess.run(["convert", str(path), "-crop",
@@ -219,7 +194,7 @@ class Session:
         return 1 - float(out)
 
     def lamp(self, colour, timeout):
-        want = LAMP[colour]
+        want = self.args.facts.lamp[colour]
         seen = []
 
         def probe():
@@ -234,7 +209,7 @@ class Session:
         subprocess.run(["xdotool", *args], env=self.env, check=True)
 
     def click(self, control):
-        x, y = CENTRE(control)
+        x, y = self.args.facts.centre(control)
         self.xdotool("mousemove", str(self.origin[0] + x), str(self.origin[1] + y), "click", "1")
         time.sleep(0.3)
 
@@ -275,7 +250,8 @@ def unpack(session, zip_path):
 def start_tool(session, exe):
     session.start(["wine", str(exe)], "tool.log", cwd=str(session.dir))
     size = session.window()
-    check(size == CLIENT, f"client area {size[0]} x {size[1]}, not {CLIENT[0]} x {CLIENT[1]}")
+    client = session.args.facts.client
+    check(size == client, f"client area {size[0]} x {size[1]}, not {client[0]} x {client[1]}")
     time.sleep(1)
 
 
@@ -446,6 +422,7 @@ def main():
         ["install"] if args.setup else [])
     work = Path(tempfile.mkdtemp(prefix="tolvane-wine-"))
     args.probe = build_probe(work)
+    args.facts = Facts(work)
     failed = []
     for name in tests:
         session = Session(name, args)
