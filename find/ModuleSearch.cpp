@@ -171,9 +171,9 @@ SearchEnd ModuleSearch::run(const SearchPlan &plan, SearchObserver &observer)
         return finish(SearchEnd::PortUnusable);
 
     const int total = probeCount(m_plan);
-    std::int64_t leftUs = worstCaseMs(m_plan) * 1000;
+    std::int64_t leftUs = floorUs(m_plan) + total * kPollAllowanceUs;
     int done = 0;
-    observer.progress(done, total, leftUs / 1000);
+    observer.progress(done, total, (leftUs + 999) / 1000);
     const auto probed = [&](Protocol protocol, int rate) {
         leftUs = std::max<std::int64_t>(0, leftUs - probeUs(protocol, rate, m_plan.turnaroundMs) -
                                                kPollAllowanceUs);
