@@ -57,6 +57,7 @@ public:
     // (command, rate) -> reply; no entry: silence.
     std::map<std::pair<QByteArray, int>, QByteArray> replies;
     std::int64_t turnaroundUs = 2000;
+    std::map<QByteArray, std::int64_t> lateUs; // a turnaround of its own for some commands
     bool openFails = false;
     bool lost = false; // the device went away: every operation fails from now on
 
@@ -92,9 +93,11 @@ public:
         return true;
     }
     bool discardOutput() override { return open && !lost; }
+    // Drops what has arrived; what is still on the wire comes later.
     bool discardInput() override
     {
-        m_arriving.clear();
+        while (!m_arriving.empty() && m_arriving.front().first <= m_clock.now)
+            m_arriving.erase(m_arriving.begin());
         return open && !lost;
     }
     bool write(const QByteArray &bytes) override
@@ -106,7 +109,9 @@ public:
         if (reply == replies.end())
             return true;
         const std::int64_t character = 10'000'000 / m_rate;
-        std::int64_t at = m_clock.now + character * bytes.size() + turnaroundUs;
+        const auto late = lateUs.find(bytes);
+        std::int64_t at = m_clock.now + character * bytes.size() +
+                          (late == lateUs.end() ? turnaroundUs : late->second);
         for (const char c : reply->second) {
             at += character;
             m_arriving.push_back({at, c});

@@ -214,6 +214,20 @@ TEST(SearchCourse, DefaultRatesGoLikeliestFirstAndProgressCountsDown)
     EXPECT_LE(rig.line.closedAtUs - 1'000'000, ModuleSearch::worstCaseMs(plan) * 1000);
 }
 
+// A module slower than the turnaround answers during the next probe's wait: asked again, that
+// address is silent, so the reply is the slow module's, and it is found as such.
+TEST(SearchCourse, LateReplyIsTheSlowModulesNotAWrongAddress)
+{
+    SearchRig rig;
+    rig.line.replies = {{{"$012\r", 9600}, "!01000600\r"}};
+    rig.line.lateUs = {{"$012\r", 30000}};
+    EXPECT_EQ(rig.run(onePlan(9600, true, false, 0x01, 0x03)), SearchEnd::Found);
+    ASSERT_EQ(rig.observer.found_.size(), 1u);
+    EXPECT_EQ(describe(rig.observer.found_[0]),
+              "01 9600 char 00|||ok|answered after the turnaround: search with --turnaround "
+              "above 20 ms");
+}
+
 TEST(SearchCourse, FirstStopsAtTheFirstModule)
 {
     SearchRig rig;
