@@ -385,9 +385,12 @@ int runFindCommandLine(int argc, char *argv[])
 
     QString failure;
     if (end == SearchEnd::PortUnusable) {
-        failure = search.failure();
-        if (!port.lastFailure().isEmpty())
-            failure += QStringLiteral(": ") + port.lastFailure();
+        // The port's own words when it has them; a read, write or discard can also fail in the
+        // moment the device goes, before the port has noticed.
+        failure = search.failure() + QStringLiteral(": ") +
+                  (port.lastFailure().isEmpty()
+                       ? QStringLiteral("it refused a read, write or discard (unplugged?)")
+                       : port.lastFailure());
     }
     if (arguments.json)
         printTo(stdout, jsonOf(plan, end, failure, observer.modules));
