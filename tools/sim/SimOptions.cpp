@@ -271,11 +271,11 @@ std::string usageText()
            "                     a module at address HH on the line; repeat for several.\n"
            "                     Unset values come from --baud, --jumper, --reply-delay;\n"
            "                     format codes 00 engineering, 01 percent, 02 hex;\n"
-           "                     modbus starts it in MODBUS RTU; name and firmware are\n"
-           "                     what $AAM and $AAF answer (default " +
+           "                     modbus starts it in MODBUS RTU; name and firmware:\n"
+           "                     what $AAM and $AAF answer, up to 16 characters, no\n"
+           "                     comma (default " +
            std::string(kDefaultName) + " and " + kDefaultFirmware +
-           ", up to 16\n"
-           "                     characters, no comma; empty: the module refuses them)\n"
+           "; empty: refused)\n"
            "  --baud B           module baud rate (default " +
            std::to_string(tolvane::kDefaultBaudRate) +
            ")\n"
