@@ -13,8 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace {
 
