@@ -2,9 +2,12 @@
 
 #include "core/ModuleCodes.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <set>
+#include <tuple>
 #include <vector>
 
 class SerialPort;
@@ -23,28 +26,34 @@ public:
 struct SearchPlan
 {
     int com = 1;
-    std::vector<int> rates;            // empty: every rate of the tool's list, likeliest first
+    std::vector<int> rates; // empty: every rate of the tool's list, likeliest first
     bool characterProtocol = true;
     bool modbusRtu = true;
-    int firstAddress = 0x00;           // character protocol 00..FF; MODBUS takes 1..247 of it
+    int firstAddress = 0x00; // character protocol 00..FF; MODBUS takes 1..247 of it
     int lastAddress = 0xFF;
     bool stopAtFirst = false;
-    int turnaroundMs = -1;             // the module's time to answer; -1: the default
+    int turnaroundMs = -1; // the module's time to answer; -1: the default
 };
+
+// A module answers within a few milliseconds; a USB adapter may then hold what it received up
+// to 16 ms (the common FTDI latency timer) before the host sees it.
+inline constexpr int kDefaultTurnaroundMs = 20;
+inline constexpr int kMaxTurnaroundMs = 1000;
 
 // One module that answered (or a reply that says something is there).
 struct FoundModule
 {
     int com = 0;
-    int address = 0;                   // the address it answered at
+    int address = 0; // the address it answered at
     int rate = 0;
     tolvane::Protocol protocol = tolvane::Protocol::Character;
-    QString typeCode;                  // "TT" of !AATTCCFF; empty when unknown
-    QString formatCode;                // "FF" (data format code); empty when unknown
-    QString name;                      // $AAM's answer, or the MODBUS map's description
-    QString firmware;                  // $AAF's answer
-    QString note;                      // a refusal, a garbled or wrong-address reply, in words
-    QString reply;                     // the probe's reply as received, for the record
+    QString typeCode;       // "TT" of !AATTCCFF; empty when unknown
+    QString formatCode;     // "FF" (data format code); empty when unknown
+    QString name;           // $AAM's answer, or the MODBUS map's description
+    QString firmware;       // $AAF's answer
+    QString note;           // a refusal, a garbled or wrong-address reply, in words
+    QString reply;          // the probe's reply as received, for the record
+    bool wellFormed = true; // false: garbled or from another address, see the note
 };
 
 class SearchObserver
@@ -72,11 +81,53 @@ public:
     static QString checkPlan(const SearchPlan &plan);
     // The plan with its defaults filled in (rates, turnaround).
     static SearchPlan completed(const SearchPlan &plan);
-    // The most the whole plan can take, in milliseconds.
+    // The most the whole plan can take, in milliseconds, when no module answers (each reply
+    // adds its own characters, and each module found its name and firmware questions).
     static std::int64_t worstCaseMs(const SearchPlan &plan);
+    // The wire's own time for the whole plan: every probe's characters, MODBUS frame gap,
+    // turnaround and the first character of a reply, at its rate; no waiting beyond it.
+    static std::int64_t floorUs(const SearchPlan &plan);
+    static int probeCount(const SearchPlan &plan);
 
     SearchEnd run(const SearchPlan &plan, SearchObserver &observer);
     void stop();
     // Why the port could not be used, when run() returned PortUnusable.
-    QString failure() const;
+    QString failure() const { return m_failure; }
+
+private:
+    enum class Wait { Reply, Silent, Stopped, PortLost };
+    struct Exchange
+    {
+        Wait wait = Wait::Silent;
+        QByteArray reply;
+    };
+
+    bool openPort(const SearchPlan &plan);
+    bool setRate(int rate);
+    SearchEnd finish(SearchEnd end);
+    // Sends one command and waits as long as the wire needs for the start of its reply, then
+    // for the reply's end.
+    Exchange exchange(tolvane::Protocol protocol, int rate, const QByteArray &command);
+    Wait readToEnd(tolvane::Protocol protocol, int rate, QByteArray &reply);
+    bool pollOnce(QByteArray &received);
+    void pauseForFrameGap(int rate);
+
+    // Each returns false when the search must end (stopped or port lost).
+    bool probeCharacter(int rate, int address, SearchObserver &observer);
+    bool probeModbus(int rate, int address, SearchObserver &observer);
+    bool askNameAndFirmware(FoundModule &module);
+    void report(const FoundModule &module, bool isModule, SearchObserver &observer);
+
+    SerialPort &m_port;
+    EventPump &m_pump;
+    SearchClock &m_clock;
+    SearchPlan m_plan;
+    bool m_stopRequested = false;
+    bool m_running = false;
+    bool m_foundModule = false;
+    bool m_foundAny = false;
+    Wait m_lastWait = Wait::Silent;
+    QString m_failure;
+    int m_rate = 0;
+    std::set<std::tuple<int, int, int>> m_seen; // address, rate, protocol
 };

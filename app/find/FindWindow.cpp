@@ -5,6 +5,8 @@
 #include "core/CodeTables.h"
 #include "core/DisplayText.h"
 #include "core/ModuleCodes.h"
+#include "find/FoundText.h"
+#include "find/Probes.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,7 +33,7 @@ namespace {
 class HexSpinBox : public QSpinBox
 {
 public:
-    explicit HexSpinBox(int value, QWidget *parent)
+    HexSpinBox(int value, QWidget *parent)
         : QSpinBox(parent)
     {
         setRange(0x00, 0xFF);
@@ -40,13 +42,7 @@ public:
     }
 
 protected:
-    QString textFromValue(int value) const override { return hex2(value); }
-
-public:
-    static QString hex2(int value)
-    {
-        return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-    }
+    QString textFromValue(int value) const override { return hexByte(value); }
 };
 
 enum Column {
@@ -65,7 +61,7 @@ enum Column {
 const char16_t *const columnCaptions[ColumnCount] = {
     u"串口/COM",          u"地址/Address",    u"波特率/Baud",
     u"通讯协议/Protocol", u"数据格式/Format", u"名称/Name",
-    u"固件/Firmware",     u"备注/Note",       u"在 Tolvane 中选择/Pick in Tolvane"};
+    u"固件/Firmware",     u"备注/Note",       u"怎样通讯/How to talk to it"};
 
 QString protocolEntry(tolvane::Protocol protocol)
 {
@@ -76,7 +72,8 @@ QString protocolEntry(tolvane::Protocol protocol)
     return {};
 }
 
-// "工程单位 (00)" for a code of the tool's format list, the bare code otherwise.
+// "工程单位 (00)" for a code of the tool's format list, as the tool's list shows it; the bare
+// code otherwise.
 QString formatText(const QString &code)
 {
     for (const auto &entry : tolvane::kDataFormats) {
@@ -86,40 +83,18 @@ QString formatText(const QString &code)
     return code;
 }
 
-// What to choose in the tool's window to talk to the module: the COM list, the link baud list,
-// the command's address, and the protocol the module speaks. The tool sends text only, so a
-// MODBUS module needs its protocol switched back before the tool can talk to it.
-QString pickText(const FoundModule &module)
-{
-    const QString com = QStringLiteral("COM%1").arg(module.com);
-    const QString address = HexSpinBox::hex2(module.address);
-    if (module.protocol == tolvane::Protocol::Character) {
-        return QStringLiteral("%1 · %2 · #%3 · %4")
-            .arg(com)
-            .arg(module.rate)
-            .arg(address, protocolEntry(module.protocol));
-    }
-    return QStringLiteral("%1 · %2 · MODBUS RTU %3 (%4): 不回答字符命令/answers no text command")
-        .arg(com)
-        .arg(module.rate)
-        .arg(address)
-        .arg(module.address);
-}
-
 QStringList rowTexts(const FoundModule &module)
 {
     QStringList texts(ColumnCount);
     texts[ComColumn] = QStringLiteral("COM%1").arg(module.com);
-    texts[AddressColumn] = HexSpinBox::hex2(module.address);
-    if (module.protocol == tolvane::Protocol::ModbusRtu)
-        texts[AddressColumn] += QStringLiteral(" (%1)").arg(module.address);
+    texts[AddressColumn] = foundText::address(module);
     texts[RateColumn] = QString::number(module.rate);
     texts[ProtocolColumn] = protocolEntry(module.protocol);
     texts[FormatColumn] = formatText(module.formatCode);
     texts[NameColumn] = module.name;
     texts[FirmwareColumn] = module.firmware;
     texts[NoteColumn] = module.note;
-    texts[PickColumn] = pickText(module);
+    texts[PickColumn] = foundText::howToTalk(module);
     return texts;
 }
 
@@ -132,19 +107,6 @@ QCheckBox *checkBox(const QString &caption, const QString &name, QWidget *parent
 }
 
 } // namespace
-
-QString durationText(std::int64_t ms)
-{
-    if (ms < 1000)
-        return QStringLiteral("%1 ms").arg(ms);
-    const std::int64_t s = (ms + 999) / 1000; // at most: round up
-    if (s < 60)
-        return QStringLiteral("%1 s").arg(s);
-    if (s < 3600)
-        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
-    const std::int64_t min = (s + 59) / 60;
-    return QStringLiteral("%1 h %2 min").arg(min / 60).arg(min % 60, 2, 10, QLatin1Char('0'));
-}
 
 FindWindow::FindWindow(SerialPort &port, EventPump &pump, SearchClock &clock, QWidget *parent)
     : QWidget(parent)
@@ -270,8 +232,8 @@ QWidget *FindWindow::makeTable()
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeaderItem(PickColumn)
-        ->setToolTip(QStringLiteral("In Tolvane's window: the COM list, the baud list, the "
-                                    "command's address, and the protocol the module speaks"));
+        ->setToolTip(QStringLiteral("For the character protocol: what to pick in Tolvane's COM "
+                                    "list and baud list, and the command to send"));
 
     auto *copy = new QShortcut(QKeySequence::Copy, m_table);
     copy->setContext(Qt::WidgetShortcut);
@@ -290,6 +252,11 @@ QWidget *FindWindow::makeTable()
 void FindWindow::setComToolTipSource(std::function<QStringList()> source)
 {
     m_comToolTips = std::move(source);
+}
+
+void FindWindow::setPortFailureSource(std::function<QString()> source)
+{
+    m_portFailure = std::move(source);
 }
 
 void FindWindow::refreshComToolTips()
@@ -341,7 +308,7 @@ void FindWindow::planChanged()
         return;
     }
     const std::int64_t ms = ModuleSearch::worstCaseMs(ModuleSearch::completed(plan()));
-    m_status->setText(QStringLiteral("最长用时/At most %1").arg(durationText(ms)));
+    m_status->setText(QStringLiteral("最长用时/At most %1").arg(foundText::duration(ms)));
 }
 
 void FindWindow::start()
@@ -362,7 +329,7 @@ void FindWindow::start()
     setSearching(true);
     m_status->setText(QStringLiteral("正在搜索/Searching COM%1, at most %2")
                           .arg(wanted.com)
-                          .arg(durationText(ModuleSearch::worstCaseMs(wanted))));
+                          .arg(foundText::duration(ModuleSearch::worstCaseMs(wanted))));
     const std::int64_t started = m_clock.nowMicroseconds();
     const SearchEnd end = search.run(wanted, *this);
     const std::int64_t elapsedMs = (m_clock.nowMicroseconds() - started) / 1000;
@@ -404,7 +371,7 @@ void FindWindow::progress(int probesDone, int probesTotal, std::int64_t msLeftAt
     m_progress->setFormat(QStringLiteral("%1 / %2 · 剩余最多/left at most %3")
                               .arg(probesDone)
                               .arg(probesTotal)
-                              .arg(durationText(msLeftAtMost)));
+                              .arg(foundText::duration(msLeftAtMost)));
 }
 
 void FindWindow::found(const FoundModule &module)
@@ -424,7 +391,7 @@ void FindWindow::found(const FoundModule &module)
 
 void FindWindow::showEnd(SearchEnd end, const QString &failure, std::int64_t elapsedMs)
 {
-    const QString took = durationText(elapsedMs);
+    const QString took = foundText::duration(elapsedMs);
     switch (end) {
     case SearchEnd::Found:
         m_status->setText(QStringLiteral("找到 %1 个/Found %1 in %2").arg(m_foundCount).arg(took));
@@ -436,9 +403,14 @@ void FindWindow::showEnd(SearchEnd end, const QString &failure, std::int64_t ela
         m_status->setText(
             QStringLiteral("已停止/Stopped after %1: %2 found").arg(took).arg(m_foundCount));
         break;
-    case SearchEnd::PortUnusable:
-        m_status->setText(QStringLiteral("串口不能用/The port cannot be used: %1").arg(failure));
+    case SearchEnd::PortUnusable: {
+        QString why = failure;
+        const QString detail = m_portFailure ? m_portFailure() : QString();
+        if (!detail.isEmpty())
+            why += QStringLiteral(": ") + detail;
+        m_status->setText(QStringLiteral("串口不能用/The port cannot be used: %1").arg(why));
         break;
+    }
     }
 }
 

@@ -31,6 +31,8 @@ public:
 
     // Tooltips of the COM list's entries, in order, asked afresh whenever the list opens.
     void setComToolTipSource(std::function<QStringList()> source);
+    // Why the port failed in words the engineer can act on, added to the search's own reason.
+    void setPortFailureSource(std::function<QString()> source);
 
     // The search the controls describe; empty rates when no rate box is ticked.
     SearchPlan plan() const;
@@ -66,6 +68,7 @@ private:
     ModuleSearch *m_search = nullptr; // while a search runs
     int m_foundCount = 0;
     std::function<QStringList()> m_comToolTips;
+    std::function<QString()> m_portFailure;
 
     ListBox *m_comList = nullptr;
     std::vector<std::pair<int, QCheckBox *>> m_rateBoxes; // the tool's list order
@@ -82,5 +85,5 @@ private:
     std::vector<QWidget *> m_choices; // disabled while a search runs
 };
 
-// "850 ms", "42 s", "3 min 05 s", "1 h 02 min": a duration as the window and the man page give it.
-QString durationText(std::int64_t milliseconds);
+// Tolvane Find with no arguments: its window on the host's serial port, until it is closed.
+int runFindWindow(int argc, char *argv[]);

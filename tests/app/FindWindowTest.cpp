@@ -48,7 +48,8 @@ private:
     const ScriptedPump &m_pump;
 };
 
-// Tolvane Find's window, offscreen, searching a fake line whose module 0A answers at 1200 baud.
+// Tolvane Find's window, offscreen, searching a fake line whose modules 0A (with a name and a
+// firmware version) and 0B answer at 1200 baud.
 class FindWindowTest : public QObject
 {
     Q_OBJECT
@@ -91,7 +92,8 @@ private slots:
         line = std::make_unique<ModuleLine>();
         line->replies = {{"1200 $0A2\r", "!0A400300\r"},
                          {"1200 $0AM\r", "!0ATV-4017\r"},
-                         {"1200 $0AF\r", "!0AA1.06\r"}};
+                         {"1200 $0AF\r", "!0AA1.06\r"},
+                         {"1200 $0B2\r", "!0B400302\r"}};
         pump = std::make_unique<ScriptedPump>();
         clock = std::make_unique<PumpClock>(*pump);
         window = std::make_unique<FindWindow>(*line, *pump, *clock);
@@ -108,8 +110,9 @@ private slots:
 
     // Before Start the window says how long the search of the ticked boxes takes at most; the
     // search tries the likeliest rate first, finds the module with its name and firmware, says
-    // what to pick in the tool, and leaves the port closed; the row copies as tab-separated text.
-    void findsAModuleAndCopiesItsRow()
+    // what to pick in the tool, and leaves the port closed; a selected row copies as
+    // tab-separated text.
+    void findsModulesAndCopiesARow()
     {
         chooseSmallSearch();
         SearchPlan expected;
@@ -126,7 +129,7 @@ private slots:
         QCOMPARE(line->portNumber, 3);
         QVERIFY(line->writes.first().startsWith(QLatin1String("9600 ")));
         QVERIFY(!line->open);
-        QCOMPARE(table()->rowCount(), 1);
+        QCOMPARE(table()->rowCount(), 2);
         QCOMPARE(cell(0, 0), QStringLiteral("COM3"));
         QCOMPARE(cell(0, 1), QStringLiteral("0A"));
         QCOMPARE(cell(0, 2), QStringLiteral("1200"));
@@ -135,7 +138,8 @@ private slots:
         const QString pick = cell(0, table()->columnCount() - 1);
         for (const char *part : {"COM3", "1200", "#0A"})
             QVERIFY2(pick.contains(QLatin1String(part)), qPrintable(pick));
-        QVERIFY2(status().contains(QLatin1String("Found 1")), qPrintable(status()));
+        QCOMPARE(cell(1, 1), QStringLiteral("0B"));
+        QVERIFY2(status().contains(QLatin1String("Found 2")), qPrintable(status()));
         auto *bar = find<QProgressBar>(QStringLiteral("progressBar"));
         QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(button("startButton")->isEnabled());

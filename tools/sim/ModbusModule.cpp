@@ -1,5 +1,7 @@
 #include "ModbusModule.h"
 
+#include "core/ModbusCrc.h"
+
 #include <modbus.h>
 
 #include <fcntl.h>
@@ -291,13 +293,7 @@ ModbusOutcome answerModbus(ModuleState &state, const std::string &frame, double 
 
 std::uint16_t modbusCrc(const std::string &bytes)
 {
-    std::uint16_t crc = 0xFFFF;
-    for (const unsigned char byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
-    return crc;
+    return tolvane::modbusCrc(bytes);
 }
 
 const std::vector<RegisterRow> &registerMap()

@@ -1,0 +1,32 @@
+#include "app/find/Interrupt.h"
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onSignal(int)
+{
+    g_interrupted = 1;
+}
+} // namespace
+
+void catchInterrupt()
+{
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool interrupted()
+{
+    return g_interrupted != 0;
+}
+
+bool stderrIsTerminal()
+{
+    return ::isatty(STDERR_FILENO) == 1;
+}
