@@ -64,7 +64,8 @@ TEST(SimOptions, GoodArguments)
     EXPECT_EQ(all.options.baud, 115200);
     const ParsedOptions line =
         parseOptions({"--module", "02,baud=19200,format=01,delay=5,jumper,modbus",
-                      "--module=0a,delay=0", "--drop", "0.25", "--late", "300,0.5"});
+                      "--module=0a,delay=0,name=PT100 IN,firmware=", "--drop", "0.25", "--late",
+                      "300,0.5"});
     ASSERT_EQ(line.error, "");
     ASSERT_EQ(line.options.modules.size(), 2u);
     const ModuleOptions &first = line.options.modules[0];
@@ -76,6 +77,9 @@ TEST(SimOptions, GoodArguments)
     EXPECT_EQ(line.options.modules[1].address, 0x0A);
     EXPECT_FALSE(line.options.modules[1].baud || line.options.modules[1].jumperFitted);
     EXPECT_EQ(line.options.modules[1].replyDelayMs, 0); // no processing time at all
+    EXPECT_EQ(line.options.modules[1].name, "PT100 IN");
+    EXPECT_EQ(line.options.modules[1].firmware, ""); // refuses $AAF
+    EXPECT_FALSE(first.name || first.firmware);
     EXPECT_EQ(line.options.dropShare, 0.25);
     EXPECT_EQ(line.options.lateMs, 300);
     EXPECT_EQ(line.options.lateShare, 0.5);
@@ -101,6 +105,8 @@ TEST(SimOptions, BadArgumentsNameTheProblem)
         {{"--trace="}, "--trace"},                 {{"--jumper=1"}, "--jumper"},
         {{"--module", "1"}, "two hex digits"},    {{"--module", "01,baud=1234"}, "not 'baud=1234'"},
         {{"--module", "01,format=03"}, "format=00|01|02"},
+        {{"--module", "01,name=ABCDEFGHIJKLMNOPQ"}, "up to 16"},
+        {{"--module", "01,name"}, "not 'name'"},   {{"--module", "01,firmware=\t"}, "firmware=TEXT"},
         {{"--module", "01", "--module", "01"}, "one module per address"},
         {{"--address", "02", "--module", "01"}, "--address is for a line of one module"},
         {{"--drop", "1.5"}, "--drop: expected a share"}, {{"--garble", "x"}, "--garble"},

@@ -41,6 +41,14 @@ ModuleState withJumper(ModuleState s)
     return s;
 }
 
+ModuleState named(const std::string &name, const std::string &firmware)
+{
+    ModuleState s = state();
+    s.name = name;
+    s.firmware = firmware;
+    return s;
+}
+
 const ModuleState kDefault = state();
 const ModuleState kJumper = withJumper(state());
 const std::string kReading = ">+05.123\r";
@@ -56,8 +64,21 @@ const ProtocolCase kProtocolCases[] = {
      {{"#02", "(wrong address)"}, {"#00", "(wrong address)"}, {"@05", "(wrong address)"}},
      kDefault},
     {"ReadWithTrailingJunkIsRefused", kDefault, {{"#01X", "?01\r"}}, kDefault},
-    {"UnknownCommandIsRefused", kDefault, {{"@01", "?01\r"}, {"$01M", "?01\r"}, {"$01P2", "?01\r"}},
-     kDefault},
+    {"UnknownCommandIsRefused", kDefault,
+     {{"@01", "?01\r"}, {"$01X", "?01\r"}, {"$01P2", "?01\r"}, {"$01M1", "?01\r"}}, kDefault},
+    {"ConfigurationNameAndFirmwareAreRead", state(0x0A, kHex, 115200),
+     {{"$0A2", "!0A000A02\r", 115200}, {"$0am", "!0ATOLVANE-SIM\r", 115200},
+      {"$0AF", "!0A1.00\r", 115200}, {"$0B2", "(wrong address)", 115200},
+      {"$0A2", "(baud mismatch)"}}, state(0x0A, kHex, 115200)},
+    {"ConfigAddressAnswersWithTheModulesOwn", kDefault,
+     {{"$002", "!01000600\r"}, {"$00M", "!01TOLVANE-SIM\r"}}, kDefault},
+    {"ModuleWithoutNameOrFirmwareRefusesThem", named("", ""),
+     {{"$01M", "?01\r"}, {"$01F", "?01\r"}, {"$012", "!01000600\r"}}, named("", "")},
+    {"NameAndFirmwareAreTheModulesOwn", named("PT100 IN", "B2.07"),
+     {{"$01M", "!01PT100 IN\r"}, {"$01F", "!01B2.07\r"}}, named("PT100 IN", "B2.07")},
+    {"ModbusModuleIgnoresTheQuestions", withJumper(state(0x01, kPercent, 9600, Protocol::ModbusRtu)),
+     {{"$012", "(modbus)"}, {"$01M", "(modbus)"}},
+     withJumper(state(0x01, kPercent, 9600, Protocol::ModbusRtu))},
     {"UnaddressedLinesAreSilent", kDefault,
      {{"", "(unaddressed)"}, {"#", "(unaddressed)"}, {"#zz", "(unaddressed)"}}, kDefault},
     {"ConfigKeepingRateWithoutJumperApplies", kDefault, {{"%0102000601", "!02\r"}},

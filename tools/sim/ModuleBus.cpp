@@ -14,6 +14,8 @@ ModuleState startState(const SimOptions &options, const ModuleOptions &module)
     state.format = module.format.value_or(DataFormat::Engineering);
     state.jumperFitted = module.jumperFitted || options.jumperFitted;
     state.protocol = module.modbus ? Protocol::ModbusRtu : Protocol::Character;
+    state.name = module.name.value_or(kDefaultName);
+    state.firmware = module.firmware.value_or(kDefaultFirmware);
     return state;
 }
 } // namespace
@@ -22,7 +24,7 @@ ModuleBus::ModuleBus(const SimOptions &options)
 {
     std::vector<ModuleOptions> modules = options.modules;
     if (modules.empty())
-        modules.push_back(ModuleOptions{options.address, {}, {}, {}, false, false});
+        modules.push_back(ModuleOptions{options.address, {}, {}, {}, false, false, {}, {}});
     for (const ModuleOptions &module : modules) {
         m_modules.push_back({SimModule(startState(options, module)),
                              module.replyDelayMs.value_or(options.replyDelayMs)});
@@ -102,7 +104,8 @@ Heard ModuleBus::hearFrame(const std::string &frame, int lineBaud, double volts)
     if (!addressed) {
         heard.silence = "no module at " + hexByte(address);
     } else if (addressed->module.state().baud != lineBaud) {
-        heard.silence = "baud mismatch, module at " + std::to_string(addressed->module.state().baud);
+        heard.silence =
+            "baud mismatch, module at " + std::to_string(addressed->module.state().baud);
     } else if (addressed->module.state().protocol != Protocol::ModbusRtu &&
                heard.silence != "bad CRC") {
         heard.silence = "module " + hexByte(address) + " speaks the character protocol";

@@ -62,7 +62,7 @@ Outcome SimModule::handle(const std::string &command, int lineBaud, double volts
     case '%':
         return configure(command);
     case '$':
-        return setProtocol(command);
+        return dollarCommand(command);
     default:
         return refuse();
     }
@@ -88,6 +88,39 @@ Outcome SimModule::configure(const std::string &command)
     m_state.baud = *baud;
     m_state.format = *format;
     return replyWith('!' + hexByte(*newAddress));
+}
+
+Outcome SimModule::dollarCommand(const std::string &command)
+{
+    if (command.size() != 4)
+        return setProtocol(command);
+    switch (std::toupper(static_cast<unsigned char>(command[3]))) {
+    case '2':
+        return readConfiguration();
+    case 'M':
+        return answerText(m_state.name);
+    case 'F':
+        return answerText(m_state.firmware);
+    default:
+        return refuse();
+    }
+}
+
+Outcome SimModule::readConfiguration() const
+{
+    // !AATTCCFF: the type is always 00, as the configuration command requires.
+    std::string format;
+    for (const auto &entry : tolvane::kDataFormats) {
+        if (entry.value == m_state.format)
+            format = entry.code;
+    }
+    return replyWith('!' + hexByte(m_state.address) + "00" + tolvane::baudCode(m_state.baud) +
+                     format);
+}
+
+Outcome SimModule::answerText(const std::string &text) const
+{
+    return text.empty() ? refuse() : replyWith('!' + hexByte(m_state.address) + text);
 }
 
 Outcome SimModule::setProtocol(const std::string &command)

@@ -10,6 +10,9 @@ namespace sim {
 
 using tolvane::Protocol;
 
+inline constexpr const char *kDefaultName = "TOLVANE-SIM";
+inline constexpr const char *kDefaultFirmware = "1.00";
+
 struct ModuleState
 {
     int address = 0x01;
@@ -17,11 +20,15 @@ struct ModuleState
     int baud = tolvane::kDefaultBaudRate;
     Protocol protocol = Protocol::Character;
     bool jumperFitted = false;
+    // What $AAM and $AAF answer; empty: the module refuses the question.
+    std::string name = kDefaultName;
+    std::string firmware = kDefaultFirmware;
 
     bool operator==(const ModuleState &other) const
     {
         return address == other.address && format == other.format && baud == other.baud &&
-               protocol == other.protocol && jumperFitted == other.jumperFitted;
+               protocol == other.protocol && jumperFitted == other.jumperFitted &&
+               name == other.name && firmware == other.firmware;
     }
 };
 
@@ -35,11 +42,13 @@ struct Outcome
     Silence silence = Silence::None;
 };
 
-// The module's character protocol. Commands are "#AA" (read), "%AANNTTCCFF" (configure) and
-// "$AAP0"/"$AAP1" (protocol). Address 00 is the configuration address: '%' and '$' commands
-// sent to it are taken as sent to this module; reads answer only the module's own address.
-// Replies are ">data", "!AA" or "?AA" with the module's own address ("!NN", the new one,
-// for an accepted configuration), each ended by CR.
+// The module's character protocol. Commands are "#AA" (read), "%AANNTTCCFF" (configure),
+// "$AAP0"/"$AAP1" (protocol), "$AA2" (read the configuration: "!AATTCCFF", type 00, rate and
+// format codes), "$AAM" (name) and "$AAF" (firmware version), both answered "!AA" + text.
+// Address 00 is the configuration address: '%' and '$' commands sent to it are taken as sent
+// to this module; reads answer only the module's own address. Replies are ">data", "!AA..." or
+// "?AA" with the module's own address ("!NN", the new one, for an accepted configuration), each
+// ended by CR.
 class SimModule
 {
 public:
@@ -59,12 +68,18 @@ public:
     // address a, which a configuration may then not give this one. On a shared line only a
     // module with its jumper fitted takes the configuration address, as only the module being
     // configured should answer it.
-    void joinLine(std::function<bool(int)> addressTaken) { m_addressTaken = std::move(addressTaken); }
+    void joinLine(std::function<bool(int)> addressTaken)
+    {
+        m_addressTaken = std::move(addressTaken);
+    }
     bool addressTaken(int address) const { return m_addressTaken && m_addressTaken(address); }
 
 private:
     Outcome configure(const std::string &command);
     Outcome setProtocol(const std::string &command);
+    Outcome dollarCommand(const std::string &command);
+    Outcome readConfiguration() const;
+    Outcome answerText(const std::string &text) const;
     Outcome refuse() const;
 
     ModuleState m_state;

@@ -1,11 +1,12 @@
 #include "SimOptions.h"
 
+#include "SimModule.h"
 #include "TextUtil.h"
 #include "core/ComLinks.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cctype>
+#include <cstdlib>
 #include <functional>
 #include <map>
 
@@ -59,7 +60,16 @@ std::optional<tolvane::DataFormat> formatOfCode(const std::string &code)
     return std::nullopt;
 }
 
-// "HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus]"; "" when it fits, else what was wrong.
+// What $AAM or $AAF answers: up to 16 printable ASCII characters; empty, the module refuses
+// the question. A comma ends the field.
+bool isModuleText(const std::string &text)
+{
+    return text.size() <= 16 && std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+}
+
+// "HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus][,name=TEXT][,firmware=TEXT]"; "" when
+// it fits, else what was wrong.
 std::string parseModule(const std::string &text, ModuleOptions &module)
 {
     std::vector<std::string> fields;
@@ -90,8 +100,14 @@ std::string parseModule(const std::string &text, ModuleOptions &module)
             module.format = formatOfCode(value);
         } else if (key == "delay" && parseNumber(value, 0, 60000)) {
             module.replyDelayMs = parseNumber(value, 0, 60000);
+        } else if (key == "name" && eq != std::string::npos && isModuleText(value)) {
+            module.name = value;
+        } else if (key == "firmware" && eq != std::string::npos && isModuleText(value)) {
+            module.firmware = value;
         } else {
-            return "baud=RATE, format=00|01|02, delay=MS, jumper or modbus, not '" + field + "'";
+            return "baud=RATE, format=00|01|02, delay=MS, jumper, modbus, name=TEXT or "
+                   "firmware=TEXT (up to 16 printable characters), not '" +
+                   field + "'";
         }
     }
     return "";
@@ -156,8 +172,8 @@ const std::map<std::string, Setter> &valueOptions()
          [](SimOptions &o, const std::string &v) -> std::string {
              const std::size_t comma = v.find(',');
              const auto delay = parseNumber(v.substr(0, comma), 0, 60000);
-             const auto share =
-                 comma == std::string::npos ? std::optional<double>(1) : parseShare(v.substr(comma + 1));
+             const auto share = comma == std::string::npos ? std::optional<double>(1)
+                                                           : parseShare(v.substr(comma + 1));
              o.lateMs = delay.value_or(0);
              o.lateShare = share.value_or(1);
              return delay && share ? "" : "milliseconds from 0 to 60000, then ,SHARE if not all";
@@ -250,11 +266,16 @@ std::string usageText()
            comRange() +
            "); default COM1, else the first free one\n"
            "  --address HH       module address, two hex digits (default 01)\n"
-           "  --module HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus]\n"
+           "  --module HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus][,name=TEXT]\n"
+           "             [,firmware=TEXT]\n"
            "                     a module at address HH on the line; repeat for several.\n"
            "                     Unset values come from --baud, --jumper, --reply-delay;\n"
            "                     format codes 00 engineering, 01 percent, 02 hex;\n"
-           "                     modbus starts it in MODBUS RTU\n"
+           "                     modbus starts it in MODBUS RTU; name and firmware are\n"
+           "                     what $AAM and $AAF answer (default " +
+           std::string(kDefaultName) + " and " + kDefaultFirmware +
+           ", up to 16\n"
+           "                     characters, no comma; empty: the module refuses them)\n"
            "  --baud B           module baud rate (default " +
            std::to_string(tolvane::kDefaultBaudRate) +
            ")\n"

@@ -9,7 +9,8 @@
 
 namespace sim {
 
-// One module of a line, from "--module HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus]";
+// One module of a line, from
+// "--module HH[,baud=B][,format=FF][,delay=MS][,jumper][,modbus][,name=TEXT][,firmware=TEXT]";
 // what it leaves out, the line-wide options give.
 struct ModuleOptions
 {
@@ -19,6 +20,8 @@ struct ModuleOptions
     std::optional<int> replyDelayMs;
     bool jumperFitted = false;
     bool modbus = false;
+    std::optional<std::string> name;
+    std::optional<std::string> firmware;
 };
 
 struct SimOptions
