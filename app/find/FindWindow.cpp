@@ -45,23 +45,30 @@ protected:
     QString textFromValue(int value) const override { return hexByte(value); }
 };
 
+// The way to talk to a module comes right after what identifies it, where a narrow window
+// still shows it.
 enum Column {
     ComColumn,
     AddressColumn,
     RateColumn,
     ProtocolColumn,
+    HowToTalkColumn,
     FormatColumn,
     NameColumn,
     FirmwareColumn,
     NoteColumn,
-    PickColumn,
     ColumnCount
 };
 
-const char16_t *const columnCaptions[ColumnCount] = {
-    u"串口/COM",          u"地址/Address",    u"波特率/Baud",
-    u"通讯协议/Protocol", u"数据格式/Format", u"名称/Name",
-    u"固件/Firmware",     u"备注/Note",       u"怎样通讯/How to talk to it"};
+const char16_t *const columnCaptions[ColumnCount] = {u"串口/COM",
+                                                     u"地址/Address",
+                                                     u"波特率/Baud",
+                                                     u"通讯协议/Protocol",
+                                                     u"怎样通讯/How to talk to it",
+                                                     u"数据格式/Format",
+                                                     u"名称/Name",
+                                                     u"固件/Firmware",
+                                                     u"备注/Note"};
 
 QString protocolEntry(tolvane::Protocol protocol)
 {
@@ -94,7 +101,7 @@ QStringList rowTexts(const FoundModule &module)
     texts[NameColumn] = module.name;
     texts[FirmwareColumn] = module.firmware;
     texts[NoteColumn] = module.note;
-    texts[PickColumn] = foundText::howToTalk(module);
+    texts[HowToTalkColumn] = foundText::howToTalk(module);
     return texts;
 }
 
@@ -117,6 +124,8 @@ FindWindow::FindWindow(SerialPort &port, EventPump &pump, SearchClock &clock, QW
     setWindowTitle(QStringLiteral("Tolvane Find"));
     setFont(windowFont());
 
+    // Created in focus order: the choices, Start and Stop, the table.
+    QWidget *choices = makeChoices();
     m_startButton = new QPushButton(QStringLiteral("开始搜索/Start"), this);
     m_startButton->setObjectName(QStringLiteral("startButton"));
     m_startButton->setAutoDefault(false);
@@ -140,7 +149,7 @@ FindWindow::FindWindow(SerialPort &port, EventPump &pump, SearchClock &clock, QW
     buttons->addWidget(m_progress, 1);
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(makeChoices());
+    layout->addWidget(choices);
     layout->addLayout(buttons);
     layout->addWidget(m_status);
     layout->addWidget(makeTable(), 1);
@@ -231,7 +240,7 @@ QWidget *FindWindow::makeTable()
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeaderItem(PickColumn)
+    m_table->horizontalHeaderItem(HowToTalkColumn)
         ->setToolTip(QStringLiteral("For the character protocol: what to pick in Tolvane's COM "
                                     "list and baud list, and the command to send"));
 
@@ -382,7 +391,7 @@ void FindWindow::found(const FoundModule &module)
     const QString reply = QStringLiteral("Reply: %1").arg(displayText(module.reply));
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts.at(column));
-        item->setToolTip(column == PickColumn ? texts.at(column) : reply);
+        item->setToolTip(column == HowToTalkColumn ? texts.at(column) : reply);
         m_table->setItem(row, column, item);
     }
     m_table->resizeColumnsToContents();
