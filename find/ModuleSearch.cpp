@@ -171,9 +171,9 @@ SearchEnd ModuleSearch::run(const SearchPlan &plan, SearchObserver &observer)
         return finish(SearchEnd::PortUnusable);
 
     const int total = probeCount(m_plan);
-    std::int64_t leftUs = worstCaseMs(m_plan) * 1000;
+    std::int64_t leftUs = floorUs(m_plan) + total * kPollAllowanceUs;
     int done = 0;
-    observer.progress(done, total, leftUs / 1000);
+    observer.progress(done, total, (leftUs + 999) / 1000);
     const auto probed = [&](Protocol protocol, int rate) {
         leftUs = std::max<std::int64_t>(0, leftUs - probeUs(protocol, rate, m_plan.turnaroundMs) -
                                                kPollAllowanceUs);
@@ -325,48 +325,61 @@ void ModuleSearch::pauseForFrameGap(int rate)
 
 bool ModuleSearch::probeCharacter(int rate, int address, SearchObserver &observer)
 {
-    const Exchange answer =
-        exchange(Protocol::Character, rate, characterProtocol::configurationProbe(address));
+    using characterProtocol::ConfigurationReply;
+    const QByteArray probe = characterProtocol::configurationProbe(address);
+    Exchange answer = exchange(Protocol::Character, rate, probe);
     if (answer.wait == Wait::Stopped || answer.wait == Wait::PortLost)
         return false;
     if (answer.wait == Wait::Silent)
         return true;
 
-    const characterProtocol::ConfigurationReply parsed =
-        characterProtocol::parseConfigurationReply(address, answer.reply);
+    ConfigurationReply parsed = characterProtocol::parseConfigurationReply(address, answer.reply);
     FoundModule module;
     module.com = m_plan.com;
     module.address = address;
     module.rate = rate;
     module.protocol = Protocol::Character;
     module.reply = QString::fromLatin1(answer.reply);
-    switch (parsed.kind) {
-    case ReplyKind::Garbled:
-        module.note =
-            address == 0x00
-                ? QStringLiteral("garbled reply: two modules that take 00?")
-                : QStringLiteral("garbled reply: two modules at %1?").arg(hexByte(address));
-        report(module, false, observer);
-        return true;
-    case ReplyKind::WrongAddress:
-        module.note = QStringLiteral("the reply to %1 came from %2: two modules at %1?")
-                          .arg(hexByte(address), hexByte(parsed.address));
-        report(module, false, observer);
-        return true;
-    case ReplyKind::ConfigAddress:
+    const bool fits = parsed.kind == ReplyKind::Module || parsed.kind == ReplyKind::ConfigAddress;
+    if (!fits) {
+        // It may have been a reply to the probe before that came after its wait: ask again.
+        const Exchange again = exchange(Protocol::Character, rate, probe);
+        if (again.wait == Wait::Stopped || again.wait == Wait::PortLost)
+            return false;
+        const ConfigurationReply parsedAgain =
+            characterProtocol::parseConfigurationReply(address, again.reply);
+        if (again.wait == Wait::Reply && (parsedAgain.kind == ReplyKind::Module ||
+                                          parsedAgain.kind == ReplyKind::ConfigAddress)) {
+            parsed = parsedAgain;
+            module.reply = QString::fromLatin1(again.reply);
+        } else if (again.wait == Wait::Silent && parsed.kind == ReplyKind::WrongAddress) {
+            module.address = parsed.address;
+            module.note = lateNote();
+        } else if (parsed.kind == ReplyKind::WrongAddress) {
+            module.note = QStringLiteral("the reply to %1 came from %2: two modules at %1?")
+                              .arg(hexByte(address), hexByte(parsed.address));
+            report(module, false, observer);
+            return true;
+        } else {
+            module.note =
+                address == 0x00
+                    ? QStringLiteral("garbled reply: two modules that take 00?")
+                    : QStringLiteral("garbled reply: two modules at %1?").arg(hexByte(address));
+            report(module, false, observer);
+            return true;
+        }
+    }
+    if (parsed.kind == ReplyKind::ConfigAddress) {
         module.address = parsed.address;
         module.note = QStringLiteral("answers the configuration address 00 as well");
-        break;
-    case ReplyKind::Module:
-        break;
     }
     if (!m_seen.insert({module.address, rate, int(Protocol::Character)}).second)
         return true;
     module.typeCode = parsed.typeCode;
     module.formatCode = parsed.formatCode;
     if (parsed.refused) {
-        const QString address = hexByte(module.address);
-        module.note = QLatin1String("refused $") + address + QLatin1String("2 (?") + address +
+        const QString own = hexByte(module.address);
+        module.note = QLatin1String("refused $") + own + QLatin1String("2 (?") + own +
                       QLatin1String("): a module is there");
     } else if (parsed.rateCode != QLatin1String(tolvane::baudCode(rate))) {
         module.note = QStringLiteral("answers at %1 baud but gives rate code %2")
@@ -376,6 +389,12 @@ bool ModuleSearch::probeCharacter(int rate, int address, SearchObserver &observe
     const bool goOn = askNameAndFirmware(module);
     report(module, true, observer);
     return goOn;
+}
+
+QString ModuleSearch::lateNote() const
+{
+    return QStringLiteral("answered after the turnaround: search with --turnaround above %1 ms")
+        .arg(m_plan.turnaroundMs);
 }
 
 bool ModuleSearch::askNameAndFirmware(FoundModule &module)
@@ -396,46 +415,63 @@ bool ModuleSearch::askNameAndFirmware(FoundModule &module)
 
 bool ModuleSearch::probeModbus(int rate, int address, SearchObserver &observer)
 {
-    const Exchange answer = exchange(Protocol::ModbusRtu, rate, modbusRtu::probe(address));
+    const QByteArray probe = modbusRtu::probe(address);
+    Exchange answer = exchange(Protocol::ModbusRtu, rate, probe);
     if (answer.wait == Wait::Stopped || answer.wait == Wait::PortLost)
         return false;
     if (answer.wait == Wait::Silent)
         return true;
 
-    const modbusRtu::ProbeReply parsed = modbusRtu::parseProbeReply(address, answer.reply);
+    modbusRtu::ProbeReply parsed = modbusRtu::parseProbeReply(address, answer.reply);
     FoundModule module;
     module.com = m_plan.com;
     module.address = address;
     module.rate = rate;
     module.protocol = Protocol::ModbusRtu;
     module.reply = QString::fromLatin1(answer.reply.toHex(' ').toUpper());
-    if (parsed.kind == ReplyKind::Garbled) {
-        module.note = QStringLiteral("garbled frame: two devices at %1?").arg(address);
-        report(module, false, observer);
-        return true;
+    if (parsed.kind != ReplyKind::Module) {
+        // As in the character protocol: a late reply to the probe before, or a real clash.
+        const Exchange again = exchange(Protocol::ModbusRtu, rate, probe);
+        if (again.wait == Wait::Stopped || again.wait == Wait::PortLost)
+            return false;
+        const modbusRtu::ProbeReply parsedAgain = modbusRtu::parseProbeReply(address, again.reply);
+        if (again.wait == Wait::Reply && parsedAgain.kind == ReplyKind::Module) {
+            parsed = parsedAgain;
+            module.reply = QString::fromLatin1(again.reply.toHex(' ').toUpper());
+        } else if (again.wait == Wait::Silent && parsed.kind == ReplyKind::WrongAddress) {
+            module.address = parsed.address;
+            module.note = lateNote();
+        } else if (parsed.kind == ReplyKind::WrongAddress) {
+            module.note = QStringLiteral("the reply to %1 came from %2: two devices at %1?")
+                              .arg(address)
+                              .arg(parsed.address);
+            report(module, false, observer);
+            return true;
+        } else {
+            module.note = QStringLiteral("garbled frame: two devices at %1?").arg(address);
+            report(module, false, observer);
+            return true;
+        }
     }
-    if (parsed.kind == ReplyKind::WrongAddress) {
-        module.note = QStringLiteral("the reply to %1 came from %2: two devices at %1?")
-                          .arg(address)
-                          .arg(parsed.address);
-        report(module, false, observer);
+    if (!m_seen.insert({module.address, rate, int(Protocol::ModbusRtu)}).second)
         return true;
-    }
+    QString said;
     if (parsed.exceptionCode != 0) {
-        module.note = QStringLiteral("a device: exception %1 (%2) to a read of holding registers")
-                          .arg(parsed.exceptionCode)
-                          .arg(exceptionText(parsed.exceptionCode));
-    } else if (modbusRtu::isModuleMap(parsed, address, rate)) {
+        said = QStringLiteral("a device: exception %1 (%2) to a read of holding registers")
+                   .arg(parsed.exceptionCode)
+                   .arg(exceptionText(parsed.exceptionCode));
+    } else if (modbusRtu::isModuleMap(parsed, module.address, rate)) {
         module.name = QStringLiteral("module map: address, rate, format, protocol");
         module.formatCode = hexByte(parsed.registers[2]);
     } else {
-        module.note = QStringLiteral("holding registers 0-3: %1 %2 %3 %4")
-                          .arg(parsed.registers[0])
-                          .arg(parsed.registers[1])
-                          .arg(parsed.registers[2])
-                          .arg(parsed.registers[3]);
+        said = QStringLiteral("holding registers 0-3: %1 %2 %3 %4")
+                   .arg(parsed.registers[0])
+                   .arg(parsed.registers[1])
+                   .arg(parsed.registers[2])
+                   .arg(parsed.registers[3]);
     }
-    m_seen.insert({address, rate, int(Protocol::ModbusRtu)});
+    if (!said.isEmpty())
+        module.note = module.note.isEmpty() ? said : module.note + QLatin1String("; ") + said;
     report(module, true, observer);
     return true;
 }

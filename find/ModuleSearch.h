@@ -117,6 +117,7 @@ private:
     bool probeModbus(int rate, int address, SearchObserver &observer);
     bool askNameAndFirmware(FoundModule &module);
     void report(const FoundModule &module, bool isModule, SearchObserver &observer);
+    QString lateNote() const;
 
     SerialPort &m_port;
     EventPump &m_pump;

@@ -23,3 +23,4 @@ void lineFigures(const BenchScale &scale, FigureTable &table);
 void idleFigures(const BenchScale &scale, FigureTable &table);
 void wireFigures(const BenchScale &scale, FigureTable &table);
 void startFigures(const BenchScale &scale, FigureTable &table);
+void findFigures(const BenchScale &scale, FigureTable &table);
