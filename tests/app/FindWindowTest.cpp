@@ -159,8 +159,16 @@ private slots:
 
     // Stop, clicked while the search waits, ends it before the next probe: the module found
     // stays in the table, the addresses after it are never probed, and the port is closed.
+    // Closing the window does the same.
+    void stopEndsAtOnceAndKeepsWhatWasFound_data()
+    {
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("Stop") << false;
+        QTest::newRow("window closed") << true;
+    }
     void stopEndsAtOnceAndKeepsWhatWasFound()
     {
+        QFETCH(bool, closeWindow);
         chooseSmallSearch();
         find<QCheckBox>(QStringLiteral("rate9600"))->setChecked(false);
         find<QSpinBox>(QStringLiteral("lastAddress"))->setValue(0x0F);
@@ -168,7 +176,10 @@ private slots:
         pump->everyPump = [&] {
             if (!clicked && table()->rowCount() == 1) {
                 clicked = true;
-                QTest::mouseClick(button("stopButton"), Qt::LeftButton);
+                if (closeWindow)
+                    window->close();
+                else
+                    QTest::mouseClick(button("stopButton"), Qt::LeftButton);
             }
         };
 
