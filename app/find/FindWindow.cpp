@@ -240,6 +240,7 @@ QWidget *FindWindow::makeTable()
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->setVisible(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->resizeColumnsToContents(); // the headers in full before anything is found
     m_table->horizontalHeaderItem(HowToTalkColumn)
         ->setToolTip(QStringLiteral("For the character protocol: what to pick in Tolvane's COM "
                                     "list and baud list, and the command to send"));
@@ -317,7 +318,9 @@ void FindWindow::planChanged()
         return;
     }
     const std::int64_t ms = ModuleSearch::worstCaseMs(ModuleSearch::completed(plan()));
-    m_status->setText(QStringLiteral("最长用时/At most %1").arg(foundText::duration(ms)));
+    m_status->setText(
+        QStringLiteral("最长用时/At most %1 if nothing answers (each reply adds its own time)")
+            .arg(foundText::duration(ms)));
 }
 
 void FindWindow::start()
