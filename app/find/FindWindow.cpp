@@ -98,8 +98,9 @@ QStringList rowTexts(const FoundModule &module)
     texts[RateColumn] = QString::number(module.rate);
     texts[ProtocolColumn] = protocolEntry(module.protocol);
     texts[FormatColumn] = formatText(module.formatCode);
-    texts[NameColumn] = module.name;
-    texts[FirmwareColumn] = module.firmware;
+    // What the module said of itself, with a stand-in for any byte that would draw as nothing.
+    texts[NameColumn] = displayText(module.name);
+    texts[FirmwareColumn] = displayText(module.firmware);
     texts[NoteColumn] = module.note;
     texts[HowToTalkColumn] = foundText::howToTalk(module);
     return texts;
