@@ -218,13 +218,11 @@ bool ModuleSearch::openPort(const SearchPlan &plan)
                         m_port.setReadLength(0) && m_port.setOpen(true);
     if (!opened)
         m_failure = QStringLiteral("COM%1 could not be opened").arg(plan.com);
-    m_rate = plan.rates.front();
     return opened;
 }
 
 bool ModuleSearch::setRate(int rate)
 {
-    m_rate = rate;
     if (m_port.setSettings(QStringLiteral("%1,N,8,1").arg(rate)))
         return true;
     m_failure = QStringLiteral("COM%1 did not take %2 baud").arg(m_plan.com).arg(rate);
@@ -248,7 +246,9 @@ ModuleSearch::Exchange ModuleSearch::exchange(Protocol protocol, int rate,
                                               const QByteArray &command)
 {
     Exchange result;
-    if (!m_port.discardInput() || !m_port.write(command)) {
+    if (m_stopRequested) {
+        result.wait = Wait::Stopped; // nothing more goes out once Stop is pressed
+    } else if (!m_port.discardInput() || !m_port.write(command)) {
         result.wait = Wait::PortLost;
     } else {
         const std::int64_t deadline =

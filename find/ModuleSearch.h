@@ -124,11 +124,9 @@ private:
     SearchClock &m_clock;
     SearchPlan m_plan;
     bool m_stopRequested = false;
-    bool m_running = false;
     bool m_foundModule = false;
     bool m_foundAny = false;
     Wait m_lastWait = Wait::Silent;
     QString m_failure;
-    int m_rate = 0;
     std::set<std::tuple<int, int, int>> m_seen; // address, rate, protocol
 };

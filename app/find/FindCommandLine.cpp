@@ -8,6 +8,7 @@
 #include "serial/PlatformSerialPort.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -216,8 +217,11 @@ public:
 
     void progress(int probesDone, int probesTotal, std::int64_t msLeftAtMost) override
     {
-        if (!m_terminal)
+        // Ten redraws a second are enough to read; a fast rate probes fifty times a second.
+        if (!m_terminal || (m_redrawn.isValid() && m_redrawn.elapsed() < 100 && probesDone > 0 &&
+                            probesDone < probesTotal))
             return;
+        m_redrawn.start();
         const int percent = probesTotal > 0 ? probesDone * 100 / probesTotal : 100;
         drawLine(QStringLiteral("%1% %2 of %3 probes, at most %4 left, %5 found")
                      .arg(percent, 3)
@@ -253,6 +257,7 @@ private:
     }
     bool m_terminal;
     int m_drawn = 0;
+    QElapsedTimer m_redrawn;
 };
 
 } // namespace
@@ -385,9 +390,12 @@ int runFindCommandLine(int argc, char *argv[])
 
     QString failure;
     if (end == SearchEnd::PortUnusable) {
-        failure = search.failure();
-        if (!port.lastFailure().isEmpty())
-            failure += QStringLiteral(": ") + port.lastFailure();
+        // The port's own words when it has them; a read, write or discard can also fail in the
+        // moment the device goes, before the port has noticed.
+        failure = search.failure() + QStringLiteral(": ") +
+                  (port.lastFailure().isEmpty()
+                       ? QStringLiteral("it refused a read, write or discard (unplugged?)")
+                       : port.lastFailure());
     }
     if (arguments.json)
         printTo(stdout, jsonOf(plan, end, failure, observer.modules));

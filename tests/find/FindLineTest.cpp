@@ -191,6 +191,30 @@ TEST_F(FindLine, PortThatCannotBeUsedSaysWhy)
     EXPECT_TRUE(run.err.contains("no-such-tty")) << run.err.constData();
 }
 
+// COM20: with its link gone, a low COM number could map to a serial port of the host.
+TEST_F(FindLine, LineThatGoesAwayMidSearchEndsIt)
+{
+    const int com = startLine({"--com", "20"});
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
+    process.setProcessEnvironment(environment);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(TOLVANE_FIND_PATH),
+                  {"--com", QString::number(com), "--rates", "300", "--addresses", "10-FF"});
+    // The first probe has crossed the line: the search is under way.
+    for (int wait = 0; wait < 100 && trace().isEmpty(); ++wait)
+        process.waitForFinished(50);
+    ASSERT_FALSE(trace().isEmpty());
+    EXPECT_EQ(m_sim->stopWith(SIGTERM), 0); // its pseudo-terminal closes
+    const bool finished = process.waitForFinished(5000);
+    const QByteArray err = process.readAll();
+    ASSERT_TRUE(finished) << err.constData();
+    EXPECT_EQ(process.exitCode(), 3);
+    EXPECT_TRUE(err.contains("tolvane-find: COM20 failed during the search, at 300 baud: "))
+        << err.constData();
+}
+
 // Bad input: a clear message, exit 2, and nothing on the line.
 struct BadInput
 {

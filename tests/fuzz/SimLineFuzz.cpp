@@ -42,6 +42,12 @@ void checkOutcome(const std::string &command, const ModuleState &before, const M
         // A reading answers exactly "#AA" with the module's own address.
         FUZZ_CHECK(command.size() == 3 && command[0] == '#');
         FUZZ_CHECK(parseHexByte(command.substr(1, 2)) == before.address);
+    } else if (outcome.reply.size() > 4) {
+        // Text after "!AA" only answers "$AA2", "$AAM" or "$AAF", and changes nothing.
+        FUZZ_CHECK(kind == '!' && outcome.reply.compare(1, 2, hexByte(after.address)) == 0);
+        FUZZ_CHECK(command.size() == 4 && command[0] == '$' &&
+                   std::string("2MFmf").find(command[3]) != std::string::npos);
+        FUZZ_CHECK(after == before);
     } else {
         // "!AA" and "?AA" name the address the module has now.
         FUZZ_CHECK(outcome.reply == kind + hexByte(after.address) + '\r');
