@@ -382,6 +382,12 @@ def test_find(session):
     session.map_ports({4: slave})
     exe = unpack(session, session.args.zip).with_name("tolvane-find.exe")
     check(exe.is_file(), "no tolvane-find.exe in the zip's folder")
+    # A console program, so a prompt or a script waits for it and sees its exit code. Wine runs
+    # a GUI program from a shell just the same, so the file's PE header is what tells.
+    image = exe.read_bytes()
+    pe = int.from_bytes(image[0x3C:0x40], "little")
+    subsystem = int.from_bytes(image[pe + 0x5C:pe + 0x5E], "little")
+    check(subsystem == 3, f"tolvane-find.exe: PE subsystem {subsystem}, not 3 (console)")
 
     rc, out = session.run(["wine", str(exe), "--com", "4", "--rates", "250"], 120)
     check(rc == 2, f"--rates 250: exit {rc}, not 2: {out[-300:]}")
