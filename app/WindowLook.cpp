@@ -17,16 +17,6 @@ QRect pixels(const ControlRow &row)
                  row.height / TwipsPerPixel);
 }
 
-// The window's own font must show Chinese; 12 px matches the lists' 300-twip height.
-QFont windowFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Droid Sans Fallback"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(12);
-    return font;
-}
-
 QFont textBoxFont()
 {
     QFont font(QStringLiteral("Times New Roman"), 15, QFont::Bold);
@@ -63,6 +53,16 @@ void setTabOrder(const QHash<QString, QWidget *> &controls)
 }
 
 } // namespace
+
+// 12 px matches the lists' 300-twip height.
+QFont windowFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Droid Sans Fallback"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(12);
+    return font;
+}
 
 QWidget *makeStandardControl(const ControlRow &row, QWidget *parent)
 {

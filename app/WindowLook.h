@@ -7,11 +7,15 @@
 
 #include <functional>
 
+class QFont;
 class QWidget;
 
 // How the window looks: its title, font and size, and its controls with their geometry, captions,
 // fonts, tooltips, tab order and first focus, all from the control table. The tool's window and
 // the benchmark's window of the same controls without the tool's logic are both built by it.
+
+// The tool's font, which must show Chinese: the companion programs' windows use it too.
+QFont windowFont();
 
 // Makes the control of one table row as a child of `parent`; nullptr for the non-visual ones.
 using ControlMaker = std::function<QWidget *(const ControlRow &row, QWidget *parent)>;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tolvane for 64-bit Windows, made on Debian from a clean checkout: installs what it needs,
 # restores (or builds, about half an hour) Qt for Windows, cross-builds build-windows/, and writes
-#   dist/tolvane-VERSION-windows-x64.zip        a folder that runs from anywhere
+#   dist/tolvane-VERSION-windows-x64.zip        a folder that runs from anywhere (the tool and
+#                                               Tolvane Find, tolvane-find.exe)
 #   dist/tolvane-VERSION-windows-x64-setup.exe  an installer (Start menu, uninstaller, /S)
 # With --test it then runs the Windows build's own tests and the end-to-end tests under wine
 # (tests/wine/run.py) against the native tolvane-sim, built into build/.
@@ -47,10 +48,12 @@ fi
 if [ "$test" -eq 1 ]; then
     nice -n 10 cmake --build "$build" -j2
 else
-    nice -n 10 cmake --build "$build" -j2 --target tolvane
+    nice -n 10 cmake --build "$build" -j2 --target tolvane --target tolvane-find
 fi
-exe=$build/app/tolvane.exe
-[ -f "$exe" ] || { echo "the build made no $exe" >&2; exit 1; }
+exes=("$build/app/tolvane.exe" "$build/app/find/tolvane-find.exe")
+for exe in "${exes[@]}"; do
+    [ -f "$exe" ] || { echo "the build made no $exe" >&2; exit 1; }
+done
 
 step "the portable folder"
 # One time for the packages' files: the last commit's (strip stamps it into the DLLs it writes).
@@ -58,7 +61,7 @@ epoch=$(git -C "$top" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 stage=$build/package/$name
 rm -rf "$build/package"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/licenses/Qt" "$stage/licenses/MinGW"
-cp "$exe" "$stage/"
+cp "${exes[@]}" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 
@@ -96,7 +99,7 @@ resolve() {
         fi
     done
 }
-for binary in tolvane.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
+for binary in tolvane.exe tolvane-find.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
     resolve "$stage/$binary"
 done
 

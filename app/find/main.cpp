@@ -1,11 +1,9 @@
 #include "app/find/FindCommandLine.h"
-
-#include <cstdio>
+#include "app/find/FindWindow.h"
 
 int main(int argc, char *argv[])
 {
     if (argc > 1)
         return runFindCommandLine(argc, argv);
-    std::fputs(findUsage().toLocal8Bit().constData(), stderr);
-    return FindUsage;
+    return runFindWindow(argc, argv);
 }

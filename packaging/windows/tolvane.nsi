@@ -1,5 +1,6 @@
-; The Windows installer: the portable folder's files into Program Files\Tolvane, a Start-menu
-; entry, and an uninstaller in the system's list of programs. /S installs and uninstalls silently.
+; The Windows installer: the portable folder's files into Program Files\Tolvane, Start-menu
+; entries for the tool and for Tolvane Find, and an uninstaller in the system's list of
+; programs. /S installs and uninstalls silently.
 ; scripts/windows.sh runs makensis with:
 ;   VERSION  the project's version (0.3.0)
 ;   STAGE    the portable folder the files come from
@@ -65,6 +66,8 @@ Section "Tolvane"
     !include "files.nsh"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tolvane.exe" "" "$INSTDIR\tolvane.exe" 0
+    CreateShortCut "$SMPROGRAMS\${PRODUCT} Find.lnk" "$INSTDIR\tolvane-find.exe" "" \
+        "$INSTDIR\tolvane-find.exe" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -83,6 +86,7 @@ SectionEnd
 
 Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT} Find.lnk"
     !include "unfiles.nsh"
     Delete "$INSTDIR\uninstall.exe"
     ; Only when empty: files the user put there stay.

@@ -11,8 +11,9 @@ colours come from the tool's own control table (controls.cpp), built for the hos
 
     tests/wine/run.py --zip ZIP [--setup SETUP.exe] [--sim tolvane-sim] [--shots DIR] [TEST...]
 
-Tests: window (the window of the unpacked zip), e2e (a session against tolvane-sim), install
-(silent install, start, silent uninstall). Default: all that the given files allow.
+Tests: window (the window of the unpacked zip), e2e (a session against tolvane-sim), find
+(tolvane-find.exe's command line against a line of three simulated modules), install (silent
+install, start, silent uninstall). Default: all that the given files allow.
 """
 
 import argparse
@@ -343,6 +344,47 @@ def test_e2e(session):
     session.shot("module-lost")
 
 
+def test_find(session):
+    """tolvane-find.exe from the zip, in a console as a script runs it, finds each module of a
+    line of three (1200 baud; MODBUS RTU; 115200 with another data format) at its address, rate
+    and protocol, with its name; a usage error is exit 2 with nothing sent."""
+    modules = {(0x05, 1200, "character"): "TV-1200",
+               (0x11, 9600, "modbus-rtu"): "",
+               (0x0A, 115200, "character"): "TV-HEX"}
+    _, slave, trace = session.start_sim(
+        4, "--module", "05,baud=1200,name=TV-1200", "--module", "11,modbus",
+        "--module", "0A,baud=115200,format=02,name=TV-HEX")
+    session.map_ports({4: slave})
+    exe = unpack(session, session.args.zip).with_name("tolvane-find.exe")
+    check(exe.is_file(), "no tolvane-find.exe in the zip's folder")
+    # A console program, so a prompt or a script waits for it and sees its exit code. Wine runs
+    # a GUI program from a shell just the same, so the file's PE header is what tells.
+    image = exe.read_bytes()
+    pe = int.from_bytes(image[0x3C:0x40], "little")
+    subsystem = int.from_bytes(image[pe + 0x5C:pe + 0x5E], "little")
+    check(subsystem == 3, f"tolvane-find.exe: PE subsystem {subsystem}, not 3 (console)")
+
+    rc, out = session.run(["wine", str(exe), "--com", "4", "--rates", "250"], 120)
+    check(rc == 2, f"--rates 250: exit {rc}, not 2: {out[-300:]}")
+    check(not trace_lines(trace, " -> "), "a usage error sent something")
+
+    started = time.monotonic()
+    rc, out = session.run(["wine", str(exe), "--com", "4", "--rates", "9600,1200,115200",
+                           "--addresses", "04-12", "--json"], 600)
+    took = time.monotonic() - started
+    check(rc == 0, f"the search: exit {rc}, not 0: {out[-400:]}")
+    found = json.loads(out)["modules"]
+    seen = {(m["address"], m["rate"], m["protocol"]): m for m in found}
+    for key, name in modules.items():
+        check(key in seen, f"module {key} not found; found {sorted(seen)}")
+        check(seen[key]["name"] == name or not name,
+              f"module {key}: name {seen[key]['name']!r}, not {name!r}")
+    check(seen[(0x0A, 115200, "character")]["format"] == "02",
+          f"module 0A's format: {seen[(0x0A, 115200, 'character')]['format']!r}, not '02'")
+    check(len(found) == len(modules), f"{len(found)} rows for {len(modules)} modules: {found}")
+    print(f"  found {len(found)} modules in {took:.1f} s (wine's start included)")
+
+
 def reg_values(session, key):
     out = session.wine("reg", "query", key, "/reg:64", check_rc=False)
     return dict(re.findall(r"^\s+(\w+)\s+REG_\w+\s+(.*?)\s*$", out, re.M))
@@ -356,14 +398,15 @@ def test_install(session):
     session.wine(str(session.args.setup), "/S", timeout=300)
     subprocess.run(["wineserver", "-w"], env=session.env, timeout=300)
     folder = session.prefix / "drive_c/Program Files/Tolvane"
-    link = session.prefix / "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tolvane.lnk"
+    menu = session.prefix / "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+    link, find_link = menu / "Tolvane.lnk", menu / "Tolvane Find.lnk"
     with zipfile.ZipFile(session.args.zip) as archive:
         packed = {n.split("/", 1)[1] for n in archive.namelist() if not n.endswith("/")}
     installed = {str(p.relative_to(folder)) for p in folder.rglob("*") if p.is_file()}
     expected = packed | {"uninstall.exe"}
     check(installed == expected,
           f"installed files differ from the zip's: {sorted(installed ^ expected)}")
-    check(link.is_file(), "no Start-menu entry")
+    check(link.is_file() and find_link.is_file(), "no Start-menu entry for each program")
     values = reg_values(session, UNINSTALL_KEY)
     want = {"DisplayName": "Tolvane", "DisplayVersion": version,
             "Publisher": "The Tolvane developers",
@@ -391,11 +434,12 @@ def test_install(session):
     session.wine(command.group(1), *command.group(2).split(), timeout=300)
     subprocess.run(["wineserver", "-w"], env=session.env, timeout=300)
     check(not folder.exists(), f"left after uninstall: {sorted(map(str, folder.rglob('*')))}")
-    check(not link.exists(), "the Start-menu entry is left after uninstall")
+    check(not link.exists() and not find_link.exists(),
+          "a Start-menu entry is left after uninstall")
     check(not reg_values(session, UNINSTALL_KEY), "the uninstall entry is left after uninstall")
 
 
-TESTS = {"window": test_window, "e2e": test_e2e, "install": test_install}
+TESTS = {"window": test_window, "e2e": test_e2e, "find": test_find, "install": test_install}
 
 
 def build_probe(folder):
@@ -418,7 +462,7 @@ def main():
         if name not in TESTS:
             parser.error(f"no test {name!r}: {', '.join(TESTS)}")
     args.zip = args.zip.resolve()
-    tests = args.tests or ["window"] + (["e2e"] if args.sim else []) + (
+    tests = args.tests or ["window"] + (["e2e", "find"] if args.sim else []) + (
         ["install"] if args.setup else [])
     work = Path(tempfile.mkdtemp(prefix="tolvane-wine-"))
     args.probe = build_probe(work)

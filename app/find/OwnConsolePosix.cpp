@@ -1,0 +1,3 @@
+#include "app/find/OwnConsole.h"
+
+void releaseOwnConsole() {}

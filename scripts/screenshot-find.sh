@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Makes docs/find-window.png: Tolvane Find under a virtual X server after a search of a line of
+# three simulated modules (1200 baud; MODBUS RTU; 115200 with another data format), driven from
+# the keyboard. Re-run it whenever the window changes. For developers only, as screenshot.sh.
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+com=7
+
+"$top/scripts/install-packages.sh" xvfb xdotool imagemagick
+if [ -f "$top/build/build.ninja" ]; then
+    cmake --build "$top/build" -j2 --target tolvane-find tolvane-sim
+else
+    "$top/scripts/setup.sh" --target tolvane-find --target tolvane-sim
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$top/build/tools/sim/tolvane-sim" --com "$com" --module 05,baud=1200,name=TV-1200 \
+    --module 11,modbus --module 0A,baud=115200,format=02,name=TV-HEX,firmware=2.10 \
+    >"$work/sim.out" &
+pids+=($!)
+for _ in $(seq 50); do grep -q "^tolvane-sim: COM$com" "$work/sim.out" && break; sleep 0.1; done
+grep -q "^tolvane-sim: COM$com" "$work/sim.out" || { echo "tolvane-sim did not start" >&2; exit 1; }
+
+"$top/build/app/find/tolvane-find" 2>"$work/find.log" &
+pids+=($!)
+window=$(xdotool search --sync --onlyvisible --name '^Tolvane Find$' | head -n1)
+sleep 1
+
+# Focus starts on the COM list; Tab goes through the address range, "stop at the first", the
+# ten rates in the list's order (300 to 115200), the two protocols, then Start.
+key() { xdotool key --window "$window" "$@"; sleep 0.15; }
+xdotool windowfocus --sync "$window"
+xdotool type --window "$window" --delay 50 "COM$com"
+key Tab ctrl+a && xdotool type --window "$window" 04
+key Tab ctrl+a && xdotool type --window "$window" 12
+key Tab
+for rate in 300 600 1200 2400 4800 9600 19200 38400 57600 115200; do
+    key Tab
+    case $rate in 1200 | 9600 | 115200) ;; *) key space ;; esac
+done
+key Tab Tab Tab space                 # the protocols, then Start
+sleep 10
+xdotool mousemove 1000 740            # off the window, so no tooltip shows
+sleep 1
+
+mkdir -p "$top/docs"
+import -window "$window" "png:$top/docs/find-window.png.new"
+mv "$top/docs/find-window.png.new" "$top/docs/find-window.png"
+echo "Wrote docs/find-window.png"
