@@ -21,6 +21,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 // Counts the paint events of the object it filters.
@@ -228,12 +230,10 @@ private slots:
             box->setCurrentIndex(index);
             emit box->activated(index);
         };
-        port->open = true;
         find<LampWidget>("Shape1")->setFillColor(Qt::green);
         pick(find<QComboBox>("Combo1"), 6);
         QCOMPARE(program->state().PortNumber, 7);
         QCOMPARE(find<LampWidget>("Shape1")->fillColor(), QColor(192, 192, 192));
-        QVERIFY(!port->open);
 
         // The frames' lists and the link's rate are the end-to-end test's path.
         pick(find<QComboBox>("Combo4"), 1);
@@ -303,6 +303,16 @@ private slots:
         QApplication::sendEvent(view->viewport(), &move);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(3000, 2.5 * rowHeight));
         QCOMPARE(view->selectedText(), lines.mid(0, 3).join(u'\n'));
+        // A selected line break shows as one space's width of highlight after the row's text.
+        {
+            const CharWidths widths(view->font());
+            const qreal fillEnd = 3 + widths.width(lines.first()) + widths.advance(u' ');
+            const QImage shown = view->viewport()->grab().toImage();
+            const QColor highlight = view->palette().color(QPalette::Highlight);
+            QCOMPARE(shown.pixelColor(int(std::floor(fillEnd)) - 1, rowHeight / 2), highlight);
+            QCOMPARE(shown.pixelColor(int(std::ceil(fillEnd)) + 1, rowHeight / 2),
+                     view->viewport()->palette().color(QPalette::Base));
+        }
 
         // The context menu's Copy does what Ctrl+C does.
         QApplication::clipboard()->clear();
@@ -327,6 +337,26 @@ private slots:
         QCOMPARE(view->horizontalScrollBar()->value(), view->horizontalScrollBar()->maximum());
         QTest::keyClick(view, Qt::Key_Home);
         QCOMPARE(view->horizontalScrollBar()->value(), 0);
+
+        // A drag just past the bottom edge scrolls one row.
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(1, rowHeight / 2));
+        const QPointF below(10, view->viewport()->height() + 1);
+        QMouseEvent past(QEvent::MouseMove, below, view->viewport()->mapToGlobal(below),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &past);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, below.toPoint());
+        QCOMPARE(view->firstVisibleRow(), 1);
+
+        // In a larger font Ctrl+End still brings the oldest row to the bottom of the view.
+        QFont larger = view->font();
+        larger.setPixelSize(QFontInfo(larger).pixelSize() * 2);
+        view->setFont(larger);
+        QTest::keyClick(view, Qt::Key_End, Qt::ControlModifier);
+        const int tall = int(std::ceil(QFontMetricsF(CharWidths::unshaped(larger)).lineSpacing()));
+        const int lastFull = view->viewport()->height() / tall - 1;
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
+                           QPoint(20, lastFull * tall + tall / 2));
+        QCOMPARE(view->selectedText(), lines.last());
     }
 
     // Save to file through the window's own button, with the dialog and the message answered.
@@ -399,6 +429,17 @@ private slots:
                  lamp->palette().color(QPalette::Window)); // outside the circle
         // The circle fills its box: its outline covers most of the top row's middle pixel.
         QVERIFY(qGray(pixel(QPoint(centre.x(), 0)).rgb()) < 0x60);
+        // Its edge is smoothed: pixels on the outline blend it with what lies either side.
+        const QImage shown = lamp->grab().toImage();
+        const QColor plain[] = {QColor(192, 192, 192), QColor(Qt::black),
+                                lamp->palette().color(QPalette::Window)};
+        int blended = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x)
+                blended += std::find(std::begin(plain), std::end(plain), shown.pixelColor(x, y)) ==
+                           std::end(plain);
+        }
+        QVERIFY2(blended >= 16, qPrintable(QString::number(blended)));
 
         QTest::mouseClick(find<QPushButton>("Command1"), Qt::LeftButton);
         QTRY_VERIFY(paints > 0);

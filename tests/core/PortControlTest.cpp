@@ -26,7 +26,7 @@ TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
 }
 
 // Close keeps the lamp green when closing fails; picking a COM closes the port and turns the
-// lamp grey even then; closing a closed port is no failure.
+// lamp grey even then; closing a closed port is no failure. A grey lamp means a closed port.
 TEST_F(PortControlTest, ClosingAndPickingAComTurnTheLampGrey)
 {
     window.lamp = LampGreen;
@@ -40,12 +40,16 @@ TEST_F(PortControlTest, ClosingAndPickingAComTurnTheLampGrey)
     EXPECT_EQ(port.calls, std::vector<QString>(2, QStringLiteral("setOpen")));
 
     port.failing.clear();
-    window.lamp = LampGreen;
+    for (void (Operations::*closing)() : {&Operations::ClosePort, &Operations::SelectPort}) {
+        ops.OpenPort();
+        ASSERT_TRUE(port.open);
+        (ops.*closing)();
+        EXPECT_FALSE(port.open);
+        EXPECT_EQ(window.lamp, LampGrey);
+    }
     window.lampHistory.clear();
-    ops.ClosePort();
-    ops.ClosePort();
-    EXPECT_EQ(window.lamp, LampGrey);
-    EXPECT_EQ(window.lampHistory.size(), 2u);
+    ops.ClosePort(); // already closed
+    EXPECT_EQ(window.lampHistory, std::vector<LampColor>{LampGrey});
 }
 
 // Open always sets 9600 whatever the link's list shows; a failing step skips none of the others

@@ -1,9 +1,13 @@
 // What a save does with the file system's own kinds of file and limits on Linux.
 #include "SaveLogFixture.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -122,21 +126,37 @@ TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("log.txt")});
 }
 
-// With a reader, the log goes through a FIFO in place.
-TEST_F(SaveLogTest, AFifoIsWrittenInPlace)
+// A FIFO is written in place and whole, however slowly its reader takes it: here the reader
+// starts only once the pipe is full, so the save has to wait for room.
+TEST_F(SaveLogTest, AFifoIsWrittenInPlaceAndWholeToASlowReader)
 {
     const QString fifo = pathOf("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     dialogAnswer = fifo;
     const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
-    send("#01", QByteArray(">1\r"));
+    const int capacity = ::fcntl(reader, F_SETPIPE_SZ, 4096);
+    ASSERT_GT(capacity, 0);
+    while (log.text().size() <= 2 * capacity)
+        send("#01", QByteArray(">+05.123\r"));
+
+    std::atomic<bool> saved{false};
+    QByteArray got;
+    std::thread slowReader([&] {
+        int queued = 0;
+        while (!saved && (::ioctl(reader, FIONREAD, &queued) != 0 || queued < capacity))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
+        char buffer[512];
+        for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+            got.append(buffer, int(n));
+    });
     ops.SaveLog();
-    char buffer[4096];
-    const ssize_t got = ::read(reader, buffer, sizeof buffer);
+    saved = true;
+    slowReader.join();
     ::close(reader);
-    EXPECT_EQ(QByteArray(buffer, int(got)), (log.text() + "\r\n").toUtf8());
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(got, (log.text() + "\r\n").toUtf8());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
 } // namespace

@@ -34,29 +34,25 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
-TEST_F(SaveLogTest, EmptyLogGivesJustCrLfAndASecondSaveReplacesTheFirst)
+// A cancelled first dialog writes nothing; an empty log is just CR LF; each save replaces the
+// file; a cancel after a confirmed save leaves the file alone.
+TEST_F(SaveLogTest, EachConfirmedSaveReplacesTheFileAndACancelNeverWrites)
 {
-    dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
-
-    send("#01", QByteArray(">1\r"));
-    ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), (entry("#01", ">1\r") + "\r\n").toUtf8());
-    EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(SaveLogTest, CancelNeverWritesEvenAfterAConfirmedSave)
-{
-    ops.SaveLog(); // cancelled first
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 
     dialogAnswer = pathOf("log.txt");
     ops.SaveLog();
+    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
     send("#01", QByteArray(">1\r"));
+    ops.SaveLog();
+    const QByteArray saved = (entry("#01", ">1\r") + "\r\n").toUtf8();
+    EXPECT_EQ(contents(pathOf("log.txt")), saved);
+
+    send("#02", QByteArray(">2\r"));
     dialogAnswer.reset();
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
+    EXPECT_EQ(contents(pathOf("log.txt")), saved);
     EXPECT_TRUE(messages.isEmpty());
 }
 

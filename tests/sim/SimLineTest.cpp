@@ -151,6 +151,16 @@ TEST(SimFaults, SeededAndNoted)
     EXPECT_NEAR(late, 70, 28);
     std::string reply = "#";
     EXPECT_EQ(Faults(SimOptions{}).apply(reply).note, "");
+    // "--late 0" holds nothing back, so the trace never calls a reply late.
+    options.dropShare = 0;
+    options.lateMs = 0;
+    options.lateShare = 1;
+    Faults onTime(options);
+    for (int i = 0; i < 20; ++i) {
+        const Faults::Decision decision = onTime.apply(reply);
+        EXPECT_EQ(decision.late.count(), 0);
+        EXPECT_EQ(decision.note.find("late"), std::string::npos) << decision.note;
+    }
 }
 
 } // namespace

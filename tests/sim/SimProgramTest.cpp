@@ -20,6 +20,10 @@
 #include <thread>
 #include <vector>
 
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -150,7 +154,10 @@ TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
 
     SimProcess *forced = start({"--com", "1"});
     EXPECT_NE(forced->waitExit(), 0);
-    EXPECT_TRUE(forced->stderrText().contains("COM1 is taken"));
+    EXPECT_TRUE(forced->stderrText().contains(
+        QString::fromStdString("COM1 is taken: " + linkPath(1) +
+                               " -> /dev/someone-elses-port (remove it if it is stale)")))
+        << forced->stderrText().toStdString();
     EXPECT_EQ(linkTarget(1), "/dev/someone-elses-port");
 
     SimProcess *chosen = start({"--com=7"});
@@ -174,6 +181,43 @@ TEST_F(SimProgram, EachEndingSignalRemovesItsOwnLinkAndExitsZero)
         EXPECT_EQ(sim->stopWith(signal), 0);
         EXPECT_FALSE(fs::is_symlink(linkPath(3)));
     }
+}
+
+// A wake-up with nothing left to read is no failure of the line: here a second reader of the
+// sim's own end takes each byte first, and the sim still answers afterwards.
+TEST_F(SimProgram, AWakeUpWithNothingToReadIsNoFailure)
+{
+    SimProcess *sim = start({"--instant"});
+    ASSERT_TRUE(sim->readBanner());
+    Pty line(sim->slavePath(), 9600);
+    // The sim's master, shared through pidfd_getfd: a child may be traced by its parent.
+    const int process = int(::syscall(SYS_pidfd_open, pid_t(sim->pid()), 0));
+    int master = -1;
+    for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(sim->pid()) + "/fd")) {
+        if (process >= 0 && master < 0 && fs::read_symlink(fd).filename() == "ptmx")
+            master = int(::syscall(SYS_pidfd_getfd, process, std::stoi(fd.path().filename()), 0));
+    }
+    ::close(process);
+    if (master < 0)
+        GTEST_SKIP() << "cannot share the sim's end of the line here";
+    for (int i = 0; i < 1000; ++i) {
+        line.send("\n");
+        // Wait until the byte is there, then take it a little later each time, to land between
+        // the sim's wake-up and its read.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+        int queued = 0;
+        while ((::ioctl(master, FIONREAD, &queued) != 0 || queued == 0) &&
+               std::chrono::steady_clock::now() < giveUp) {
+        }
+        const auto at = std::chrono::steady_clock::now() + std::chrono::microseconds(i % 40);
+        while (std::chrono::steady_clock::now() < at) {
+        }
+        char byte;
+        (void)::read(master, &byte, 1);
+    }
+    ::close(master);
+    line.send("#01\r");
+    EXPECT_TRUE(matches(line.reply(), kEngineeringReply)) << sim->stderrText().toStdString();
 }
 
 // Which options are bad is the option parser's table; here only what the process does with one.

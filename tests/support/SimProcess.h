@@ -15,6 +15,7 @@ public:
     bool readBanner();
     int com() const { return m_com; }
     const QString &slavePath() const { return m_slavePath; }
+    qint64 pid() const { return m_process.processId(); }
 
     // Exit status; -1 if it is still running after the timeout or died of a signal.
     int waitExit();
