@@ -212,8 +212,10 @@ TEST_F(SimProgram, AWakeUpWithNothingToReadIsNoFailure)
         const auto at = std::chrono::steady_clock::now() + std::chrono::microseconds(i % 40);
         while (std::chrono::steady_clock::now() < at) {
         }
+        // Losing the race (the sim read it first) leaves nothing here: either outcome is fine.
         char byte;
-        (void)::read(master, &byte, 1);
+        if (::read(master, &byte, 1) < 0)
+            continue;
     }
     ::close(master);
     line.send("#01\r");
