@@ -1,8 +1,9 @@
-#include "Fakes.h"
+#include "SearchFakes.h"
 
 #include "app/find/FindWindow.h"
 #include "find/FoundText.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,40 +14,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
-
-// A line with modules on it: a command written at a module's rate gets that module's reply.
-class ModuleLine : public FakeSerialPort
-{
-public:
-    std::map<QByteArray, QByteArray> replies; // "1200 $0A2\r" -> "!0A400300\r"
-    QStringList writes;                       // "1200 $0A2\r", in order
-
-    bool write(const QByteArray &bytes) override
-    {
-        if (!FakeSerialPort::write(bytes))
-            return false;
-        const QByteArray key = settings.section(u',', 0, 0).toLatin1() + ' ' + bytes;
-        writes << QString::fromLatin1(key);
-        const auto reply = replies.find(key);
-        if (reply != replies.end())
-            pendingInput += reply->second;
-        return true;
-    }
-};
-
-// Time passes only when the search sleeps.
-class PumpClock : public SearchClock
-{
-public:
-    explicit PumpClock(const ScriptedPump &pump)
-        : m_pump(pump)
-    {}
-    std::int64_t nowMicroseconds() override { return std::int64_t(m_pump.sleptMs) * 1000; }
-
-private:
-    const ScriptedPump &m_pump;
-};
 
 // Tolvane Find's window, offscreen, searching a fake line whose modules 0A (with a name and a
 // firmware version) and 0B answer at 1200 baud.
@@ -55,9 +24,9 @@ class FindWindowTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<ModuleLine> line;
-    std::unique_ptr<ScriptedPump> pump;
-    std::unique_ptr<PumpClock> clock;
+    std::unique_ptr<FakeClock> clock;
+    std::unique_ptr<FakePump> pump;
+    std::unique_ptr<FakeLine> line;
     std::unique_ptr<FindWindow> window;
 
     template<typename T>
@@ -89,13 +58,13 @@ private:
 private slots:
     void init()
     {
-        line = std::make_unique<ModuleLine>();
-        line->replies = {{"1200 $0A2\r", "!0A400300\r"},
-                         {"1200 $0AM\r", "!0ATV-4017\r"},
-                         {"1200 $0AF\r", "!0AA1.06\r"},
-                         {"1200 $0B2\r", "!0B400302\r"}};
-        pump = std::make_unique<ScriptedPump>();
-        clock = std::make_unique<PumpClock>(*pump);
+        clock = std::make_unique<FakeClock>();
+        pump = std::make_unique<FakePump>(*clock);
+        line = std::make_unique<FakeLine>(*clock);
+        line->replies = {{{"$0A2\r", 1200}, "!0A400300\r"},
+                         {{"$0AM\r", 1200}, "!0ATV-4017\r"},
+                         {{"$0AF\r", 1200}, "!0AA1.06\r"},
+                         {{"$0B2\r", 1200}, "!0B400302\r"}};
         window = std::make_unique<FindWindow>(*line, *pump, *clock);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -103,9 +72,9 @@ private slots:
     void cleanup()
     {
         window.reset();
-        clock.reset();
-        pump.reset();
         line.reset();
+        pump.reset();
+        clock.reset();
     }
 
     // Before Start the window says how long the search of the ticked boxes takes at most; the
@@ -126,8 +95,8 @@ private slots:
 
         QTest::mouseClick(button("startButton"), Qt::LeftButton);
 
-        QCOMPARE(line->portNumber, 3);
-        QVERIFY(line->writes.first().startsWith(QLatin1String("9600 ")));
+        QCOMPARE(line->com, 3);
+        QCOMPARE(line->writes.front().rate, 9600);
         QVERIFY(!line->open);
         QCOMPARE(table()->rowCount(), 2);
         QCOMPARE(cell(0, 0), QStringLiteral("COM3"));
@@ -188,8 +157,8 @@ private slots:
         QVERIFY(clicked);
         QCOMPARE(table()->rowCount(), 1);
         QCOMPARE(cell(0, 1), QStringLiteral("0A"));
-        QVERIFY2(!line->writes.contains(QStringLiteral("1200 $0C2\r")),
-                 qPrintable(line->writes.join(u' ')));
+        QVERIFY(std::none_of(line->writes.begin(), line->writes.end(),
+                             [](const FakeLine::Written &w) { return w.bytes == "$0C2\r"; }));
         QVERIFY(!line->open);
         QVERIFY2(status().contains(QLatin1String("Stopped")), qPrintable(status()));
         auto *bar = find<QProgressBar>(QStringLiteral("progressBar"));
@@ -224,7 +193,8 @@ private slots:
         QCOMPARE(status(), window->planProblem());
         QVERIFY(!status().isEmpty());
         window->start();
-        QVERIFY(line->calls.empty());
+        QVERIFY(line->writes.empty());
+        QCOMPARE(line->com, 0);
         QCOMPARE(table()->rowCount(), 0);
     }
 
@@ -232,11 +202,11 @@ private slots:
     void unusablePortIsShown()
     {
         chooseSmallSearch();
-        line->failing.insert(QStringLiteral("setOpen"));
+        line->openFails = true;
 
         QTest::mouseClick(button("startButton"), Qt::LeftButton);
 
-        QVERIFY(line->writes.isEmpty());
+        QVERIFY(line->writes.empty());
         QVERIFY2(status().contains(QLatin1String("cannot be used")), qPrintable(status()));
         QCOMPARE(table()->rowCount(), 0);
         QVERIFY(button("startButton")->isEnabled());

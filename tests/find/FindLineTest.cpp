@@ -49,13 +49,17 @@ protected:
     }
 
     // Output to pipes: no terminal.
-    FindRun find(const QStringList &args)
+    void startFind(QProcess &process, const QStringList &args)
     {
-        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TOLVANE_FIND_PATH), args);
+    }
+    FindRun find(const QStringList &args)
+    {
+        QProcess process;
+        startFind(process, args);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAllStandardOutput(), process.readAllStandardError()};
@@ -196,12 +200,8 @@ TEST_F(FindLine, LineThatGoesAwayMidSearchEndsIt)
 {
     const int com = startLine({"--com", "20"});
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
-    process.setProcessEnvironment(environment);
     process.setReadChannel(QProcess::StandardError);
-    process.start(QStringLiteral(TOLVANE_FIND_PATH),
-                  {"--com", QString::number(com), "--rates", "300", "--addresses", "10-FF"});
+    startFind(process, {"--com", QString::number(com), "--rates", "300", "--addresses", "10-FF"});
     // The first probe has crossed the line: the search is under way.
     for (int wait = 0; wait < 100 && trace().isEmpty(); ++wait)
         process.waitForFinished(50);

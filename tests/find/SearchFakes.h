@@ -28,6 +28,7 @@ public:
         : m_clock(clock)
     {}
     std::map<std::int64_t, std::function<void()>> at; // clock time -> action, played once
+    std::function<void()> everyPump;
 
     void pumpEvents() override
     {
@@ -36,6 +37,8 @@ public:
             at.erase(at.begin());
             action();
         }
+        if (everyPump)
+            everyPump();
     }
     void sleepMilliseconds(int ms) override { m_clock.now += std::int64_t(ms) * 1000; }
 

@@ -275,25 +275,4 @@ TEST(SearchCourse, PortLostMidSearchEndsItWithTheReason)
     EXPECT_EQ(rig.observer.found_[0].address, 0x02);
 }
 
-TEST(SearchCourse, PortThatWillNotOpenSendsNothing)
-{
-    SearchRig rig;
-    rig.line.openFails = true;
-    EXPECT_EQ(rig.run(threeRates()), SearchEnd::PortUnusable);
-    EXPECT_EQ(rig.search.failure(), QStringLiteral("COM4 could not be opened"));
-    EXPECT_TRUE(rig.line.writes.empty());
-}
-
-// Bad plans are refused before the port is touched; the command line shows the words.
-TEST(SearchCourse, BadPlanIsRefusedBeforeAnythingIsSent)
-{
-    SearchPlan plan = threeRates();
-    plan.rates = {9600, 250};
-    SearchRig rig;
-    EXPECT_EQ(rig.run(plan), SearchEnd::PortUnusable);
-    EXPECT_TRUE(rig.search.failure().contains(QLatin1String("250 is not one of the rates")));
-    EXPECT_TRUE(rig.line.writes.empty());
-    EXPECT_EQ(rig.line.com, 0);
-}
-
 } // namespace
