@@ -5,6 +5,7 @@
 #include "app/LampWidget.h"
 #include "app/Program.h"
 #include "app/ResponseBox.h"
+#include "app/WindowIcon.h"
 #include "core/ComLinks.h"
 #include "core/DisplayText.h"
 
@@ -160,6 +161,11 @@ private slots:
         }
         QVERIFY(port->calls.empty());
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("Command1"));
+
+        // Once its first frame is up the window takes the tool's icon, in each size it ships.
+        setIconAfterFirstFrame(window());
+        window().repaint();
+        QTRY_COMPARE(QApplication::windowIcon().availableSizes().size(), 6);
     }
 
     void tabWalksTheControlsInTabIndexOrder()
@@ -346,6 +352,14 @@ private slots:
         QApplication::sendEvent(view->viewport(), &past);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, below.toPoint());
         QCOMPARE(view->firstVisibleRow(), 1);
+
+        // A new entry on top keeps the rows being read in view: they move down by its rows.
+        const qsizetype rowsBefore = displayText(program->log().text()).count(u'\n');
+        port->reads = 0;
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        const qsizetype added = displayText(program->log().text()).count(u'\n') - rowsBefore;
+        QVERIFY(added > 0);
+        QCOMPARE(view->firstVisibleRow(), 1 + added);
 
         // In a larger font Ctrl+End still brings the oldest row to the bottom of the view.
         QFont larger = view->font();
