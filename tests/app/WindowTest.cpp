@@ -309,12 +309,18 @@ private slots:
         QApplication::sendEvent(view->viewport(), &move);
         QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(3000, 2.5 * rowHeight));
         QCOMPARE(view->selectedText(), lines.mid(0, 3).join(u'\n'));
-        // A selected line break shows as one space's width of highlight after the row's text.
+        // The selected text stands on the highlight, and a selected line break shows as one
+        // space's width of highlight after the row's text.
         {
             const CharWidths widths(view->font());
-            const qreal fillEnd = 3 + widths.width(lines.first()) + widths.advance(u' ');
+            const qreal textEnd = 3 + widths.width(lines.first());
+            const qreal fillEnd = textEnd + widths.advance(u' ');
             const QImage shown = view->viewport()->grab().toImage();
             const QColor highlight = view->palette().color(QPalette::Highlight);
+            int lit = 0;
+            for (int x = 3; x < int(textEnd); ++x)
+                lit += shown.pixelColor(x, 1) == highlight;
+            QVERIFY2(lit > int(textEnd) / 2, qPrintable(QString::number(lit)));
             QCOMPARE(shown.pixelColor(int(std::floor(fillEnd)) - 1, rowHeight / 2), highlight);
             QCOMPARE(shown.pixelColor(int(std::ceil(fillEnd)) + 1, rowHeight / 2),
                      view->viewport()->palette().color(QPalette::Base));
