@@ -1,5 +1,5 @@
-#include "Reading.h"
 #include "SimModule.h"
+#include "Reading.h"
 
 #include <gtest/gtest.h>
 
@@ -117,9 +117,7 @@ void PrintTo(const ProtocolCase &c, std::ostream *os)
     *os << c.name;
 }
 
-class SimProtocol : public testing::TestWithParam<ProtocolCase>
-{
-};
+using SimProtocol = testing::TestWithParam<ProtocolCase>;
 
 TEST_P(SimProtocol, RepliesAndState)
 {
