@@ -266,12 +266,6 @@ TEST(SimReading, EachFormatWritesTheSameValueItsOwnWay)
     }
 }
 
-// The register's sign is lost in its 16 bits; readingValue keeps it.
-TEST(SimReadingValue, TwosComplementIsSigned)
-{
-    EXPECT_EQ(readingValue(kVolts, kHex), -0x4193);
-}
-
 TEST(SimModbusCrc, MatchesThePublishedExample)
 {
     EXPECT_EQ(hexBytes(withCrc(bytesOf("01 03 00 00 00 0A"))), "01 03 00 00 00 0A C5 CD");
