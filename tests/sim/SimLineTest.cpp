@@ -1,5 +1,5 @@
 // A line of several modules: who hears, who answers, and the line's own framing and faults.
-// One module's protocol is SimModuleTest's table, MODBUS in detail ModbusTest's.
+// One module's protocols, character and MODBUS, are SimModuleTest's table.
 #include "Faults.h"
 #include "Frames.h"
 #include "ModuleBus.h"

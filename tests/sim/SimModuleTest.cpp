@@ -95,7 +95,7 @@ std::string outside(const char *reply)
 
 // One row per case.
 // clang-format off
-const ProtocolCase kProtocolCases[] = {
+const ProtocolCase kCharacterCases[] = {
     {"ReadOwnAddress", kDefault, {{"#01", kReading}}},
     {"ReadAddressIsCaseInsensitive", state(0x1A), {{"#1a", kReading}}},
     {"ReadOfOtherOrConfigAddressIsSilent", kDefault,
@@ -237,7 +237,7 @@ std::string caseName(const testing::TestParamInfo<ProtocolCase> &info)
     return info.param.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Character, SimProtocol, testing::ValuesIn(kProtocolCases), caseName);
+INSTANTIATE_TEST_SUITE_P(Character, SimProtocol, testing::ValuesIn(kCharacterCases), caseName);
 INSTANTIATE_TEST_SUITE_P(Modbus, SimProtocol, testing::ValuesIn(kModbusCases), caseName);
 
 struct ReadingCase
