@@ -4,7 +4,6 @@
 #include "Frames.h"
 #include "ModuleBus.h"
 #include "RtuFramer.h"
-#include "TextUtil.h"
 
 #include <gtest/gtest.h>
 
