@@ -96,8 +96,6 @@ std::string outside(const char *reply)
 // One row per case.
 // clang-format off
 const ProtocolCase kCharacterCases[] = {
-    {"ReadOwnAddress", kDefault, {{"#01", kReading}}},
-    {"ReadAddressIsCaseInsensitive", state(0x1A), {{"#1a", kReading}}},
     {"ReadOfOtherOrConfigAddressIsSilent", kDefault,
      {{"#02", "(wrong address)"}, {"#00", "(wrong address)"}, {"@05", "(wrong address)"}}},
     {"ReadWithTrailingJunkIsRefused", kDefault, {{"#01X", "?01\r"}}},
@@ -133,9 +131,6 @@ const ProtocolCase kCharacterCases[] = {
     {"ConfigForOtherAddressIsSilent", kJumper, {{"%0302000600", "(wrong address)"}}},
     {"AddressChangeSilencesOldAddress", kDefault,
      {{"%0107000600", "!07\r"}, {"#01", "(wrong address)"}, {"#07", kReading}}, state(0x07)},
-    {"RateChangeAcksAtOldRateThenNeedsNewRate", kJumper,
-     {{"%0101000700", "!01\r"}, {"#01", "(baud mismatch)"}, {"#01", kReading, 19200}},
-     withJumper(state(0x01, DataFormat::Engineering, 19200))},
     {"MismatchedLineIsSilentAndChangesNothing", kJumper,
      {{"#01", "(baud mismatch)", 19200}, {"%0102000600", "(baud mismatch)", 4800}}},
     {"ProtocolChangeWithoutJumperIsRefused", kDefault, {{"$01P1", "?01\r"}, {"$00P1", "?01\r"}}},
