@@ -49,7 +49,6 @@ private slots:
         QFETCH(bool, answer);
 
         QTemporaryDir config;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         // The module's trace has a line for each command that reached it.
         const QString trace = config.filePath(QStringLiteral("trace.log"));
         QStringList options{QStringLiteral("--trace"), trace};

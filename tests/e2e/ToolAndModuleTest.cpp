@@ -9,22 +9,14 @@
 #include <QElapsedTimer>
 
 #include <csignal>
+#include <ctime>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
 const QColor Grey(192, 192, 192);
 const QColor Green(0, 255, 0);
 constexpr const char *kEngineeringReply = R"(>[+-]\d\d\.\d{3}\r)";
-
-qint64 cpuMilliseconds()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}
 
 // Sends the typed command and gives the reply as the log recorded it, once the response box
 // shows the same.
@@ -65,7 +57,6 @@ private slots:
         com->hidePopup();
         const QString tip = com->itemData(0, Qt::ToolTipRole).toString();
         QVERIFY2(tip.startsWith(QStringLiteral("COM1 -> ") + sim.slavePath()), qPrintable(tip));
-        QCOMPARE(tool.lamp(), Grey);
         QVERIFY(isReading(send(tool, QStringLiteral("#01"))));
         QCOMPARE(tool.lamp(), Green);
         QCOMPARE(tool.lampToolTip(), "Open: " + sim.slavePath());
@@ -81,36 +72,26 @@ private slots:
         QCOMPARE(send(tool, QStringLiteral("#01")), QString()); // the line is still at 9600
         QVERIFY(tool.pick("Combo5", QStringLiteral("19200")));
         QVERIFY(isReading(send(tool, QStringLiteral("#01")), R"(>[0-9A-F]{4}\r)"));
-        QCOMPARE(sim.stopWith(SIGTERM), 0);
     }
 
-    // Three modules on one line, each answering its own address at its own rate. The wire takes
-    // its time: at 300 baud command and reply outlast the tool's wait, which shows the reply cut
-    // as a real line would; at 1200 it comes whole.
-    void eachModuleAnswersByAddressAtTheLinesPace()
+    // The wire takes its time: at 300 baud command and reply outlast the tool's wait, which shows
+    // the reply cut as a real line would. Which module answers which address at which rate is the
+    // line's table in SimLineTest.
+    void aSlowLineCutsTheReply()
     {
         HostTool tool;
-        SimProcess sim(tool.configPath(),
-                       {"--module", "01", "--module", "02,baud=300,format=01", "--module",
-                        "03,baud=1200,format=02"});
+        SimProcess sim(tool.configPath(), {"--baud", "300"});
         QVERIFY(sim.readBanner());
-        QVERIFY(isReading(send(tool, QStringLiteral("#01"))));
-        QCOMPARE(send(tool, QStringLiteral("#02")), QString()); // module 02 listens at 300
-
         QVERIFY(tool.pick("Combo5", QStringLiteral("300")));
         QElapsedTimer waited;
         waited.start();
-        const QString cut = send(tool, QStringLiteral("#02"));
+        const QString cut = send(tool, QStringLiteral("#01"));
         // Command and reply are 4 + 9 characters of 10 bits: 433 ms on the wire at 300 baud. A
         // wait shorter than that must show the reply cut; a loaded machine stretches the 301
         // passes past it, and then the reply may have come whole, but never more than that.
         const bool shorterThanTheWire = waited.elapsed() < 433;
         QVERIFY2(matches(cut.toStdString(), R"(>[+-]?[0-9.]{0,6}\r?)"), qPrintable(cut));
         QVERIFY2(!shorterThanTheWire || cut.size() < 9, qPrintable(cut));
-        QTest::qWait(300); // the rest of the reply, still on the wire, goes by
-
-        QVERIFY(tool.pick("Combo5", QStringLiteral("1200")));
-        QVERIFY(isReading(send(tool, QStringLiteral("#03")), R"(>[0-9A-F]{4}\r)"));
     }
 
     void aLostDeviceTurnsTheLampGreyUntilAnotherIsBound_data()
@@ -148,9 +129,9 @@ private slots:
         QVERIFY(!tool.port.isOpen());
         QCOMPARE(tool.lampToolTip(),
                  "Not open: " + lostPath + ": device went away (unplugged or closed)");
-        const qint64 cpuBefore = cpuMilliseconds();
+        const std::clock_t cpuBefore = std::clock(); // the process's CPU time, all threads
         QTest::qWait(500);
-        const qint64 spent = cpuMilliseconds() - cpuBefore;
+        const long spent = long((std::clock() - cpuBefore) * 1000 / CLOCKS_PER_SEC);
         QVERIFY2(spent < 100, qPrintable(QStringLiteral("%1 ms of CPU in 500 ms").arg(spent)));
 
         QVERIFY(QFile::remove(QString::fromStdString(tolvane::comLinkPath(1))));

@@ -1,15 +1,13 @@
 // A line of several modules: who hears, who answers, and the line's own framing and faults.
-// One module's protocol is SimModuleTest's table, MODBUS in detail ModbusTest's.
+// One module's protocols, character and MODBUS, are SimModuleTest's table.
 #include "Faults.h"
-#include "ModbusModule.h"
+#include "Frames.h"
 #include "ModuleBus.h"
 #include "RtuFramer.h"
-#include "TextUtil.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,19 +61,7 @@ void PrintTo(const LineCase &c, std::ostream *os)
     *os << c.name;
 }
 
-std::string frameOf(const std::string &hex)
-{
-    std::string frame;
-    std::istringstream bytes(hex.substr(1, hex.size() - 2));
-    for (unsigned value = 0; bytes >> std::hex >> value;)
-        frame.push_back(static_cast<char>(value));
-    const std::uint16_t crc = modbusCrc(frame);
-    return frame + char(crc & 0xFF) + char(crc >> 8);
-}
-
-class SimLine : public testing::TestWithParam<LineCase>
-{
-};
+using SimLine = testing::TestWithParam<LineCase>;
 
 TEST_P(SimLine, TheAddressedModuleAnswers)
 {
@@ -85,8 +71,9 @@ TEST_P(SimLine, TheAddressedModuleAnswers)
     for (const LineStep &step : GetParam().steps) {
         SCOPED_TRACE(step.input + " at " + std::to_string(step.lineBaud));
         const bool frame = step.input.front() == '[';
-        const Heard heard = frame ? bus.hearFrame(frameOf(step.input), step.lineBaud, kVolts)
-                                  : bus.hearCommand(step.input, step.lineBaud, kVolts);
+        const Heard heard =
+            frame ? bus.hearFrame(withCrc(bytesOf(step.input.substr(1))), step.lineBaud, kVolts)
+                  : bus.hearCommand(step.input, step.lineBaud, kVolts);
         std::string outcome = heard.answers.empty() ? '(' + heard.silence + ')' : "";
         for (const Answer &answer : heard.answers) {
             outcome += (outcome.empty() ? "" : " + ") + (frame ? "reply" : answer.reply) +

@@ -88,8 +88,6 @@ TEST_F(SimProgram, OptionsAndTraceAtWorkOnTheLine)
         start({"--jumper", "--baud", "2400", "--address", "0A", "--split", "--reply-delay", "200",
                "--late", "50", "--trace", QString::fromStdString(tracePath())});
     ASSERT_TRUE(sim->readBanner());
-    EXPECT_EQ(sim->com(), 1);
-    EXPECT_EQ(QString::fromStdString(linkTarget(1)), sim->slavePath());
     {
         Pty line(sim->slavePath(), 2400);
         line.send("#0A\r");
@@ -159,10 +157,6 @@ TEST_F(SimProgram, NeverTakesSomeoneElsesLink)
                                " -> /dev/someone-elses-port (remove it if it is stale)")))
         << forced->stderrText().toStdString();
     EXPECT_EQ(linkTarget(1), "/dev/someone-elses-port");
-
-    SimProcess *chosen = start({"--com=7"});
-    ASSERT_TRUE(chosen->readBanner());
-    EXPECT_EQ(chosen->com(), 7);
 
     // Its own link replaced while it ran: it leaves the replacement alone when it ends.
     fs::remove(linkPath(2));
