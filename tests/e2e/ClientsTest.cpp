@@ -1,7 +1,6 @@
-// MODBUS RTU masters nobody here wrote, mbpoll and pymodbus, talk to the simulated modules over
-// the pseudo-terminal. Each row starts a line of modules, runs the client's commands in turn and
-// matches each one's output. The character protocol's foreign client is the tool's serial layer,
-// QSerialPort, in ToolAndModuleTest.
+// Programs nobody here wrote talk to the simulated modules over the pseudo-terminal: mbpoll and
+// pymodbus as MODBUS RTU masters, pyserial in the character protocol. Each row runs the client's
+// commands in turn against one line of modules and matches each one's output.
 #include "SimProcess.h"
 
 #include <QProcess>
@@ -68,6 +67,11 @@ private slots:
                                          {{kPython, CLIENTS_DIR "/modbus_master.py", "PORT", "1",
                                            "2", "--write", "1", "2", "1"},
                                           R"(^1: \d+ \d+ \| 1 6 1 1\n2: \d+ \d+ \| 2 6 2 1\n$)"}};
+        // The character module answers; a MODBUS module stays silent to a text command.
+        QTest::newRow("pyserial") << QStringLiteral("serial")
+                                  << QList<Step>{{{kPython, CLIENTS_DIR "/text_master.py", "PORT",
+                                                   "#03", "#01"},
+                                                  R"(^'>[+-]\d\d\.\d{3}\\r'\n''\n$)"}};
     }
 
     void clientAnswersOnALineOfModules()

@@ -1,11 +1,15 @@
 #include "LineAssembler.h"
 #include "SimOptions.h"
 #include "TextUtil.h"
+#include "Trace.h"
 #include "core/ComLinks.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace sim;
@@ -50,6 +54,27 @@ TEST(SimText, EscapesControlBytes)
 {
     EXPECT_EQ(escaped(std::string("a\r\n\t\"\\\x01\x7f\xff", 9)),
               "a\\r\\n\\t\\\"\\\\\\x01\\x7F\\xFF");
+}
+
+// Answers that collide stand on one line, each with its module and what became of it.
+TEST(SimText, TraceNamesEachAnswerOfACollision)
+{
+    const std::string path =
+        testing::TempDir() + "collision-" + std::to_string(::getpid()) + ".trace";
+    {
+        Trace trace;
+        std::string error;
+        ASSERT_TRUE(trace.open(path, &error)) << error;
+        trace.record(9600, "$00P0", false, {{{"!01\r", 0, "01"}, {"!02\r", 0, "02"}}, ""},
+                     {"", "[late 50 ms]"});
+    }
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    std::remove(path.c_str());
+    EXPECT_EQ(line.substr(line.find(" baud=")),
+              R"( baud=9600 "$00P0" -> "!01\r" from 01 + "!02\r" from 02 [late 50 ms])"
+              " (collision: several modules answered)");
 }
 
 // The process tests see the options at work, and the line tests a module's baud, format, jumper

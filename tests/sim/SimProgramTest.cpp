@@ -97,6 +97,10 @@ TEST_F(SimProgram, OptionsAndTraceAtWorkOnTheLine)
         EXPECT_TRUE(matches(reply, kEngineeringReply)) << reply.constData();
         EXPECT_LT(piece.size(), reply.size()) << "--split sent the reply whole";
 
+        // Where no module speaks MODBUS a frame is nobody's: no reply and no trace line.
+        line.send(QByteArray::fromHex("0a040000000130b1"));
+        EXPECT_EQ(line.drain(50), "");
+
         line.send("#02\x01\r%0A0B000702\r");
         EXPECT_EQ(line.reply(), "!0B\r");
         line.send("#0B\r");
