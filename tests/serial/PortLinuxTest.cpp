@@ -1,5 +1,10 @@
 #include "PortFixture.h"
 
+#include "core/ComLinks.h"
+#include "serial/ComPortMap.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -48,23 +53,6 @@ bool othersMayReach(const QString &path)
     }
 }
 
-TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
-{
-    m_peer.send("stale");
-    ASSERT_TRUE(openCom(m_port, 1));
-    pumpEvents(50);
-    QByteArray received;
-    ASSERT_TRUE(m_port.read(received));
-    EXPECT_EQ(received, QByteArray());
-
-    m_peer.send("junk");
-    pumpEvents(50);
-    ASSERT_TRUE(m_port.discardOutput());
-    ASSERT_TRUE(m_port.discardInput());
-    m_peer.send("fresh\r");
-    EXPECT_EQ(pollReply(), QByteArray("fresh\r"));
-}
-
 // A COM number that names no device says where the tool looked.
 TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
 {
@@ -72,11 +60,11 @@ TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
     const int unmapped = std::max(2, int(ComPortMap::hostSerialPorts().size()) + 1);
     if (unmapped > tolvane::kLastCom)
         GTEST_SKIP() << "this host has a serial port for every COM number";
-    EXPECT_FALSE(openCom(m_port, unmapped));
-    EXPECT_EQ(m_port.currentDevice(), QString());
-    EXPECT_TRUE(m_port.lastFailure().startsWith(
+    EXPECT_FALSE(openCom(*m_port, unmapped));
+    EXPECT_EQ(m_port->currentDevice(), QString());
+    EXPECT_TRUE(m_port->lastFailure().startsWith(
         QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))
-        << m_port.lastFailure();
+        << m_port->lastFailure();
     EXPECT_EQ(m_stateChanges, 1);
 }
 
@@ -84,28 +72,29 @@ TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
 // program that only takes flock: either way the device is refused while the other has it.
 TEST_F(PortTest, ADeviceInUseElsewhereIsRefused)
 {
-    const QString alias = m_config.path() + "/by-id-alias";
-    ASSERT_TRUE(QFile::link(m_peer.slavePath(), alias));
-    linkCom(2, alias);
-    ASSERT_TRUE(openCom(m_port, 1));
+    const QString device = m_peer->device();
+    const QString alias = qEnvironmentVariable("XDG_CONFIG_HOME") + "/by-id-alias";
+    ASSERT_TRUE(QFile::link(device, alias));
+    ASSERT_TRUE(QFile::link(alias, QString::fromStdString(tolvane::comLinkPath(2))));
+    ASSERT_TRUE(openCom(*m_port, 1));
     PlatformSerialPort second;
     EXPECT_FALSE(openCom(second, 2));
     EXPECT_EQ(second.lastFailure(), alias + " is in use by another program");
-    ASSERT_TRUE(m_port.setOpen(false));
+    ASSERT_TRUE(m_port->setOpen(false));
 
-    const int terminal = openWithFlock(m_peer.slavePath());
+    const int terminal = openWithFlock(device);
     ASSERT_GE(terminal, 0) << std::strerror(errno);
-    EXPECT_FALSE(m_port.setOpen(true));
-    EXPECT_EQ(m_port.lastFailure(), m_peer.slavePath() + " is in use by another program");
-    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_FALSE(m_port->setOpen(true));
+    EXPECT_EQ(m_port->lastFailure(), device + " is in use by another program");
+    EXPECT_FALSE(m_port->isOpen());
     ::close(terminal);
 
-    ASSERT_TRUE(m_port.setOpen(true));
+    ASSERT_TRUE(m_port->setOpen(true));
     // As root only the flock keeps the terminal out; otherwise TIOCEXCL refuses its open first.
-    EXPECT_EQ(openWithFlock(m_peer.slavePath()), -1);
+    EXPECT_EQ(openWithFlock(device), -1);
     EXPECT_EQ(errno, ::geteuid() == 0 ? EWOULDBLOCK : EBUSY) << std::strerror(errno);
-    ASSERT_TRUE(m_port.setOpen(false));
-    const int afterClose = openWithFlock(m_peer.slavePath());
+    ASSERT_TRUE(m_port->setOpen(false));
+    const int afterClose = openWithFlock(device);
     EXPECT_GE(afterClose, 0) << std::strerror(errno);
     ::close(afterClose);
 }
@@ -126,17 +115,18 @@ TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
     found = ::getgrnam("dialout");
     ASSERT_TRUE(found);
     const gid_t dialout = found->gr_gid;
-    // nobody runs a copy of the helper and follows the COM link, both in the test's own folder:
-    // the build may lie in a folder only its owner enters, such as /root.
-    if (!othersMayReach(m_config.path()))
-        GTEST_SKIP() << "nobody cannot reach the temporary folder " << m_config.path().toStdString()
+    // nobody runs a copy of the helper and follows the COM link, both in the peer's own folder
+    // (XDG_CONFIG_HOME): the build may lie in a folder only its owner enters, such as /root.
+    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!othersMayReach(folder))
+        GTEST_SKIP() << "nobody cannot reach the temporary folder " << folder.toStdString()
                      << ": point TMPDIR at a folder others may enter";
-    ASSERT_EQ(::chmod(QFile::encodeName(m_config.path()).constData(), 0755), 0);
-    const QString helper = m_config.path() + "/port-holder";
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    const QString helper = folder + "/port-holder";
     ASSERT_TRUE(QFile::copy(QStringLiteral(PORT_HOLDER), helper));
     ASSERT_EQ(::chmod(QFile::encodeName(helper).constData(), 0755), 0);
-    const QByteArray device = QFile::encodeName(m_peer.slavePath());
-    const QString denied = "failed: permission denied on " + m_peer.slavePath();
+    const QByteArray device = QFile::encodeName(m_peer->device());
+    const QString denied = "failed: permission denied on " + m_peer->device();
     const struct
     {
         uid_t owner;

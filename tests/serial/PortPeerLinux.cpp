@@ -1,5 +1,6 @@
 #include "PortPeer.h"
 
+#include "LineSpeed.h"
 #include "Pty.h"
 #include "core/ComLinks.h"
 
@@ -10,22 +11,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-speed_t toSpeed(speed_t code)
-{
-    switch (code) {
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B115200:
-        return 115200;
-    default:
-        return 0;
-    }
-}
 
 // XDG_CONFIG_HOME points at a temporary folder whose tolvane/com1 links to a pseudo-terminal.
 class PtyPeer : public PortPeer
@@ -56,7 +41,7 @@ public:
     std::pair<int, bool> line() const override
     {
         const termios attributes = m_pty.attributes();
-        return {int(toSpeed(cfgetospeed(&attributes))), (attributes.c_cflag & CSTOPB) != 0};
+        return {sim::rateOf(cfgetospeed(&attributes)), (attributes.c_cflag & CSTOPB) != 0};
     }
     QString unplug() override
     {

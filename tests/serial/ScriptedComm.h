@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +69,3 @@ private:
     DWORD m_readSize = 0;
     std::vector<std::thread> m_late;
 };
-
-// Runs the event loop until `done` holds or about five seconds have passed; returns `done()`.
-bool pumpUntil(const std::function<bool()> &done);
