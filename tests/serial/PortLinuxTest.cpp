@@ -3,14 +3,13 @@
 #include "core/ComLinks.h"
 #include "serial/ComPortMap.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -36,21 +35,6 @@ int openWithFlock(const QString &path)
     ::close(fd);
     errno = reason;
     return -1;
-}
-
-// True when every folder above `path` lets others pass, so another user can reach it.
-bool othersMayReach(const QString &path)
-{
-    for (QDir dir(QFileInfo(path).absolutePath());; dir.cdUp()) {
-        struct stat status
-        {
-        };
-        if (::stat(QFile::encodeName(dir.path()).constData(), &status) != 0 ||
-            (status.st_mode & S_IXOTH) == 0)
-            return false;
-        if (dir.isRoot())
-            return true;
-    }
 }
 
 // A COM number that names no device says where the tool looked.
@@ -99,8 +83,7 @@ TEST_F(PortTest, ADeviceInUseElsewhereIsRefused)
     ::close(afterClose);
 }
 
-// CI runs as root: the port opens as nobody, who may not open the device. The saved user id
-// stays root, so the test is root again after each open.
+// CI runs as root: the port opens as nobody, who may not open the device.
 TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
 {
     if (::geteuid() != 0)
@@ -116,13 +99,25 @@ TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
     const gid_t rootGid = ::getgid();
     std::vector<gid_t> groups(std::size_t(::getgroups(0, nullptr)));
     ASSERT_EQ(::getgroups(int(groups.size()), groups.data()), int(groups.size()));
+    // Runs `step` as nobody; the saved user id stays root, so the test is root again after it.
+    const auto asNobody = [&](const std::function<void()> &step) {
+        ASSERT_EQ(::setgroups(0, nullptr), 0);
+        ASSERT_EQ(::setresgid(nobodyGid, nobodyGid, rootGid), 0);
+        ASSERT_EQ(::setresuid(nobodyUid, nobodyUid, 0), 0);
+        step();
+        ASSERT_EQ(::setresuid(0, 0, 0), 0);
+        ASSERT_EQ(::setresgid(rootGid, rootGid, rootGid), 0);
+        ASSERT_EQ(::setgroups(groups.size(), groups.data()), 0);
+    };
     // nobody follows the COM link in the peer's own folder (XDG_CONFIG_HOME): the build may lie
     // in a folder only its owner enters, such as /root.
-    const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!othersMayReach(folder))
-        GTEST_SKIP() << "nobody cannot reach the temporary folder " << folder.toStdString()
+    const QByteArray folder = qgetenv("XDG_CONFIG_HOME");
+    ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
+    bool reachable = false;
+    asNobody([&] { reachable = ::access(folder.constData(), X_OK) == 0; });
+    if (!reachable)
+        GTEST_SKIP() << "nobody cannot reach the temporary folder " << folder.constData()
                      << ": point TMPDIR at a folder others may enter";
-    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
     const QByteArray device = QFile::encodeName(m_peer->device());
     const QString denied = "permission denied on " + m_peer->device();
     const struct
@@ -138,13 +133,8 @@ TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
         SCOPED_TRACE(c.failure.toStdString());
         ASSERT_EQ(::chown(device.constData(), c.owner, c.group), 0);
         ASSERT_EQ(::chmod(device.constData(), 0660), 0);
-        ASSERT_EQ(::setgroups(0, nullptr), 0);
-        ASSERT_EQ(::setresgid(nobodyGid, nobodyGid, rootGid), 0);
-        ASSERT_EQ(::setresuid(nobodyUid, nobodyUid, 0), 0);
-        const bool opened = openCom(*m_port, 1);
-        ASSERT_EQ(::setresuid(0, 0, 0), 0);
-        ASSERT_EQ(::setresgid(rootGid, rootGid, rootGid), 0);
-        ASSERT_EQ(::setgroups(groups.size(), groups.data()), 0);
+        bool opened = true;
+        asNobody([&] { opened = openCom(*m_port, 1); });
         EXPECT_FALSE(opened);
         EXPECT_EQ(m_port->lastFailure(), c.failure);
     }

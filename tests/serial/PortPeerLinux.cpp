@@ -22,7 +22,7 @@ public:
         EXPECT_TRUE(m_pty.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         EXPECT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
-        link(1, m_pty.slavePath());
+        EXPECT_TRUE(QFile::link(m_pty.slavePath(), comLink(1)));
     }
 
     std::unique_ptr<PlatformSerialPort> makePort() override
@@ -33,7 +33,7 @@ public:
     QString makeAbsent(int n) override
     {
         const QString absent = QStringLiteral("/nonexistent/ttyUSB%1").arg(n);
-        link(n, absent);
+        EXPECT_TRUE(QFile::link(absent, comLink(n)));
         return absent;
     }
     void send(const QByteArray &bytes) override { m_pty.send(bytes); }
@@ -50,12 +50,7 @@ public:
     }
 
 private:
-    void link(int n, const QString &target)
-    {
-        const QString path = QString::fromStdString(tolvane::comLinkPath(n));
-        QFile::remove(path);
-        EXPECT_TRUE(QFile::link(target, path));
-    }
+    static QString comLink(int n) { return QString::fromStdString(tolvane::comLinkPath(n)); }
 
     QTemporaryDir m_config;
     Pty m_pty;

@@ -44,7 +44,6 @@ public:
     void arrive(const QByteArray &bytes);
     // Ends the pending read with `error` (0: ended with nothing).
     void endRead(DWORD error);
-    bool readPending() const { return m_read != nullptr; }
 
     HANDLE open(const wchar_t *path) override;
     BOOL getState(HANDLE port, DCB *dcb) override;
