@@ -75,8 +75,8 @@ void PrintTo(const Row &row, std::ostream *out)
 std::vector<Row> rows()
 {
     std::vector<Row> table{
-        // A driver's own DCB (some leave XonChar == XoffChar == 0, an earlier program its
-        // limits, handshakes and abort-on-error): nothing of it may decide the line.
+        // A driver's own DCB at an open (some leave XonChar == XoffChar == 0, an earlier program
+        // its limits, handshakes and abort-on-error): nothing of it may decide the line.
         {"DirtyDriverStateIsReplacedWhole",
          [](Driver &d) {
              ASSERT_TRUE(d.port.setOpen(false));

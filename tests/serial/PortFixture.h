@@ -29,10 +29,8 @@ protected:
     QByteArray readBytes(int count)
     {
         QByteArray received;
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            return !m_port->read(received) || received.size() >= count;
-        })) << "only "
-            << received.size() << " of " << count << " bytes came";
+        const auto done = [&] { return !m_port->read(received) || received.size() >= count; };
+        EXPECT_TRUE(QTest::qWaitFor(done)) << received.size() << " of " << count << " bytes came";
         return received;
     }
 
