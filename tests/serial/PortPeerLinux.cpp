@@ -1,5 +1,6 @@
 #include "PortPeer.h"
 
+#include "LineSpeed.h"
 #include "Pty.h"
 #include "core/ComLinks.h"
 
@@ -11,22 +12,6 @@
 
 namespace {
 
-speed_t toSpeed(speed_t code)
-{
-    switch (code) {
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B115200:
-        return 115200;
-    default:
-        return 0;
-    }
-}
-
 // XDG_CONFIG_HOME points at a temporary folder whose tolvane/com1 links to a pseudo-terminal.
 class PtyPeer : public PortPeer
 {
@@ -37,7 +22,7 @@ public:
         EXPECT_TRUE(m_pty.isValid());
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         EXPECT_TRUE(QDir().mkpath(QString::fromStdString(tolvane::linkDirectory())));
-        link(1, m_pty.slavePath());
+        EXPECT_TRUE(QFile::link(m_pty.slavePath(), comLink(1)));
     }
 
     std::unique_ptr<PlatformSerialPort> makePort() override
@@ -48,7 +33,7 @@ public:
     QString makeAbsent(int n) override
     {
         const QString absent = QStringLiteral("/nonexistent/ttyUSB%1").arg(n);
-        link(n, absent);
+        EXPECT_TRUE(QFile::link(absent, comLink(n)));
         return absent;
     }
     void send(const QByteArray &bytes) override { m_pty.send(bytes); }
@@ -56,7 +41,7 @@ public:
     std::pair<int, bool> line() const override
     {
         const termios attributes = m_pty.attributes();
-        return {int(toSpeed(cfgetospeed(&attributes))), (attributes.c_cflag & CSTOPB) != 0};
+        return {sim::rateOf(cfgetospeed(&attributes)), (attributes.c_cflag & CSTOPB) != 0};
     }
     QString unplug() override
     {
@@ -65,12 +50,7 @@ public:
     }
 
 private:
-    void link(int n, const QString &target)
-    {
-        const QString path = QString::fromStdString(tolvane::comLinkPath(n));
-        QFile::remove(path);
-        EXPECT_TRUE(QFile::link(target, path));
-    }
+    static QString comLink(int n) { return QString::fromStdString(tolvane::comLinkPath(n)); }
 
     QTemporaryDir m_config;
     Pty m_pty;

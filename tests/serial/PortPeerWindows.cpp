@@ -4,6 +4,8 @@
 
 #include "core/WindowsErrorText.h"
 
+#include <QtCore/qtestsupport_core.h>
+
 namespace {
 
 // Wine's COM ports are pseudo-terminals without any driver's ways: COM1 here is a scripted
@@ -25,7 +27,7 @@ public:
     void send(const QByteArray &bytes) override { m_comm->arrive(bytes); }
     QByteArray receive(int count) override
     {
-        pumpUntil([&] { return m_comm->line.size() >= count; });
+        static_cast<void>(QTest::qWaitFor([&] { return m_comm->line.size() >= count; }));
         const QByteArray received = m_comm->line.left(count);
         m_comm->line.remove(0, received.size());
         return received;

@@ -1,7 +1,5 @@
 #include "ScriptedComm.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -199,15 +197,4 @@ BOOL ScriptedComm::close(HANDLE)
 {
     ++closes;
     return TRUE;
-}
-
-bool pumpUntil(const std::function<bool()> &done)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return done();
 }

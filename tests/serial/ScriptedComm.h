@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,7 +44,6 @@ public:
     void arrive(const QByteArray &bytes);
     // Ends the pending read with `error` (0: ended with nothing).
     void endRead(DWORD error);
-    bool readPending() const { return m_read != nullptr; }
 
     HANDLE open(const wchar_t *path) override;
     BOOL getState(HANDLE port, DCB *dcb) override;
@@ -70,6 +68,3 @@ private:
     DWORD m_readSize = 0;
     std::vector<std::thread> m_late;
 };
-
-// Runs the event loop until `done` holds or about five seconds have passed; returns `done()`.
-bool pumpUntil(const std::function<bool()> &done);

@@ -1,69 +1,31 @@
 // What the serial port promises on every platform, run against the port this build has.
-#include "PortPeer.h"
-#include "QtPrinting.h"
+#include "PortFixture.h"
 
 #include "core/ComLinks.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
-
 #include <functional>
-
-#include <gtest/gtest.h>
 
 namespace {
 
-class SerialPortContract : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        m_peer = PortPeer::create();
-        m_port = m_peer->makePort();
-        QObject::connect(m_port.get(), &PlatformSerialPort::stateChanged,
-                         [this] { ++m_stateChanges; });
-    }
+using SerialPortContract = PortFixture;
 
-    // The caller's usual steps before a send.
-    static bool openCom(PlatformSerialPort &port, int n, const QString &settings = "9600,N,8,1")
-    {
-        return port.setPortNumber(std::int16_t(n)) && port.setSettings(settings) &&
-               port.setReadLength(0) && port.setOpen(true);
-    }
-
-    // Reads like the tool: one read() per pass of event pumping and a 1 ms sleep, at most 300
-    // passes, until `count` bytes came.
-    QByteArray readBytes(int count)
-    {
+// What moves bytes or drops them: refused by a closed port, and the first to notice a lost device.
+const std::function<bool(PlatformSerialPort &)> Operations[] = {
+    [](PlatformSerialPort &port) { return port.write("#01\r"); },
+    [](PlatformSerialPort &port) {
         QByteArray received;
-        for (int pass = 0; pass < 300 && received.size() < count; ++pass) {
-            QCoreApplication::processEvents();
-            if (!m_port->read(received)) {
-                ADD_FAILURE() << "a read failed";
-                break;
-            }
-            QThread::msleep(1);
-        }
-        return received;
-    }
-
-    std::unique_ptr<PortPeer> m_peer;
-    std::unique_ptr<PlatformSerialPort> m_port;
-    int m_stateChanges = 0;
+        return port.read(received);
+    },
+    [](PlatformSerialPort &port) { return port.discardInput(); },
+    [](PlatformSerialPort &port) { return port.discardOutput(); },
 };
 
 // Closed, the port refuses to move bytes and stays quietly closed; what it cannot take it
 // refuses in the same words on every platform.
 TEST_F(SerialPortContract, AClosedPortRefusesAndSaysWhy)
 {
-    QByteArray received;
-    EXPECT_FALSE(m_port->discardOutput());
-    EXPECT_FALSE(m_port->discardInput());
-    EXPECT_FALSE(m_port->write("#01\r"));
-    EXPECT_FALSE(m_port->read(received));
-    EXPECT_EQ(received, QByteArray());
+    for (const auto &operation : Operations)
+        EXPECT_FALSE(operation(*m_port));
     EXPECT_TRUE(m_port->setOpen(false));
     EXPECT_FALSE(m_port->isOpen());
     EXPECT_EQ(m_port->lastFailure(), QString());
@@ -111,6 +73,23 @@ TEST_F(SerialPortContract, BytesTravelBothWaysExactly)
     EXPECT_EQ(readBytes(256), everyByte);
 }
 
+TEST_F(SerialPortContract, InputWaitingBeforeOpenOrDiscardedIsGone)
+{
+    m_peer->send("stale");
+    ASSERT_TRUE(openCom(*m_port, 1));
+    QTest::qWait(50);
+    QByteArray received;
+    ASSERT_TRUE(m_port->read(received));
+    EXPECT_EQ(received, QByteArray());
+
+    m_peer->send("junk");
+    QTest::qWait(50);
+    ASSERT_TRUE(m_port->discardOutput());
+    ASSERT_TRUE(m_port->discardInput());
+    m_peer->send("fresh\r");
+    EXPECT_EQ(readBytes(6), QByteArray("fresh\r"));
+}
+
 // What the port refuses leaves it as it was: open, it keeps its device and settings and goes on
 // working.
 TEST_F(SerialPortContract, RefusalsLeaveAnOpenPortAsItWas)
@@ -132,7 +111,6 @@ TEST_F(SerialPortContract, RefusalsLeaveAnOpenPortAsItWas)
     EXPECT_TRUE(m_port->setOpen(false));
     EXPECT_TRUE(m_port->setOpen(false));
     EXPECT_FALSE(m_port->isOpen());
-    EXPECT_FALSE(m_port->write("#01\r"));
     EXPECT_EQ(m_stateChanges, 3); // opened, settings refused, closed
 }
 
@@ -140,13 +118,7 @@ TEST_F(SerialPortContract, RefusalsLeaveAnOpenPortAsItWas)
 // first, and the window still hears of it.
 TEST_F(SerialPortContract, OperationsWithoutEventPumpingNoticeTheLoss)
 {
-    QByteArray received;
-    const std::function<bool(PlatformSerialPort &)> operations[] = {
-        [](PlatformSerialPort &port) { return port.write("#01\r"); },
-        [&received](PlatformSerialPort &port) { return port.read(received); },
-        [](PlatformSerialPort &port) { return port.discardInput(); },
-    };
-    for (const auto &operation : operations) {
+    for (const auto &operation : Operations) {
         auto peer = PortPeer::create();
         auto port = peer->makePort();
         int losses = 0;

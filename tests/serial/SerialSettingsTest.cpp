@@ -2,40 +2,26 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include <utility>
 
-struct GoodLine
-{
-    const char *text;
-    qint32 baudRate;
-    SerialSettings::Parity parity;
-    int dataBits;
-    SerialSettings::StopBits stopBits;
-};
+namespace {
 
 TEST(SerialSettingsParse, ReadsEveryFieldOfWellFormedLines)
 {
     using P = SerialSettings::Parity;
     using S = SerialSettings::StopBits;
-    const GoodLine lines[] = {
-        {"9600,N,8,1", 9600, P::None, 8, S::One},
-        {"19200,e,7,2", 19200, P::Even, 7, S::Two},
-        {"115200,O,8,1", 115200, P::Odd, 8, S::One},
-        {"300,M,7,1", 300, P::Mark, 7, S::One},
-        {"1200,s,6,2", 1200, P::Space, 6, S::Two},
-        {"110,N,5,1.5", 110, P::None, 5, S::OneAndHalf},
-        {" 250000 , N , 8 , 1 ", 250000, P::None, 8, S::One},
-        {"2147483647,N,8,1", 2147483647, P::None, 8, S::One},
+    const std::pair<const char *, SerialSettings> lines[] = {
+        {"9600,N,8,1", {9600, P::None, 8, S::One}},
+        {"19200,e,7,2", {19200, P::Even, 7, S::Two}},
+        {"115200,O,8,1", {115200, P::Odd, 8, S::One}},
+        {"300,M,7,1", {300, P::Mark, 7, S::One}},
+        {"1200,s,6,2", {1200, P::Space, 6, S::Two}},
+        {"110,N,5,1.5", {110, P::None, 5, S::OneAndHalf}},
+        {" 250000 , N , 8 , 1 ", {250000, P::None, 8, S::One}},
+        {"2147483647,N,8,1", {2147483647, P::None, 8, S::One}},
     };
-    for (const GoodLine &line : lines) {
-        SCOPED_TRACE(line.text);
-        const auto settings = SerialSettings::parse(QString::fromLatin1(line.text));
-        ASSERT_TRUE(settings.has_value());
-        EXPECT_EQ(settings->baudRate, line.baudRate);
-        EXPECT_EQ(settings->parity, line.parity);
-        EXPECT_EQ(settings->dataBits, line.dataBits);
-        EXPECT_EQ(settings->stopBits, line.stopBits);
-    }
+    for (const auto &[text, settings] : lines)
+        EXPECT_EQ(SerialSettings::parse(QString::fromLatin1(text)), settings) << text;
 }
 
 TEST(SerialSettingsParse, RejectsJunk)
