@@ -45,6 +45,13 @@ TEST_F(ComPortMapTest, NumbersThePortsPresentWhenNoLinkExists)
     EXPECT_EQ(m_map.describe(3), "COM3 -> /dev/ttyACM0 (3rd serial port present)");
     EXPECT_EQ(m_map.describe(5), "COM5 -> /dev/ttyS10 (5th serial port present)");
     EXPECT_EQ(m_map.describe(6), "COM6: no device");
+    // With more than ten present, the 11th to the 13th still end in "th".
+    QStringList many;
+    for (int i = 0; i < 13; ++i)
+        many << QStringLiteral("/dev/ttyUSB%1").arg(i);
+    const ComPortMap crowded{[many] { return many; }};
+    EXPECT_EQ(crowded.describe(11), "COM11 -> /dev/ttyUSB10 (11th serial port present)");
+    EXPECT_EQ(crowded.describe(13), "COM13 -> /dev/ttyUSB12 (13th serial port present)");
     EXPECT_EQ(
         m_map.noDeviceReason(6),
         QStringLiteral("COM6 maps to no device (no link in %1 and only 5 serial ports present)")
@@ -103,6 +110,7 @@ TEST(SerialPortOrder, UsbFirstThenAcmThenOthersInNaturalOrder)
         // A name that is the start of another comes first; equal numbers fall back to the text.
         {{"ttyS10", "ttyS1", "ttyS", "ttyS1a"}, {"ttyS", "ttyS1", "ttyS1a", "ttyS10"}},
         {{"ttyS1", "ttyS01", "ttyS001"}, {"ttyS001", "ttyS01", "ttyS1"}},
+        {{"ttySAC0", "ttyS1"}, {"ttyS1", "ttySAC0"}}, // a digit against a letter: as text
         {{"rfcomm0", "ttyACM0", "ttyUSB0", "ttyS0"}, {"ttyUSB0", "ttyACM0", "rfcomm0", "ttyS0"}},
     };
     for (const auto &[given, expected] : cases)
