@@ -24,12 +24,31 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
+    // Hidden ones too: a temporary file left beside the target is a fault wherever it hides.
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+    // What a save writes: the whole log, then CR LF.
+    QByteArray wholeLog() const { return (log.text() + "\r\n").toUtf8(); }
     void send(const char *command, const QByteArray &reply)
     {
         window.command = QString::fromUtf8(command);
         port.reads = 0;
         port.arrive = {{1, reply}};
         ops.SendCommand();
+    }
+    void expectNoMessage() const
+    {
+        EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+    }
+    // One message, naming the file as the system writes paths and giving the system's reason.
+    void expectOneMessage(const QString &target, const QString &reason) const
+    {
+        ASSERT_EQ(messages.size(), 1);
+        const QString &message = messages.first();
+        EXPECT_TRUE(message.contains(QDir::toNativeSeparators(target))) << message.toStdString();
+        EXPECT_TRUE(message.contains(reason, Qt::CaseInsensitive)) << message.toStdString();
     }
 
     QTemporaryDir dir;

@@ -34,26 +34,33 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
-// A cancelled first dialog writes nothing; an empty log is just CR LF; each save replaces the
-// file; a cancel after a confirmed save leaves the file alone.
+// A cancelled first dialog writes nothing; an empty log is just CR LF; a save replaces a longer
+// file whole, under a name Windows keeps in UTF-16, with nothing left beside it; a cancel after a
+// confirmed save leaves the file alone.
 TEST_F(SaveLogTest, EachConfirmedSaveReplacesTheFileAndACancelNeverWrites)
 {
+    const QString target = dir.filePath(QStringLiteral("日志 ü.txt"));
     ops.SaveLog();
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_TRUE(entries().isEmpty());
 
-    dialogAnswer = pathOf("log.txt");
+    dialogAnswer = target;
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
+    EXPECT_EQ(contents(target), QByteArray("\r\n"));
+    QFile longer(target);
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    ASSERT_EQ(longer.write(QByteArray(5000, 'x')), 5000);
+    longer.close();
     send("#01", QByteArray(">1\r"));
     ops.SaveLog();
-    const QByteArray saved = (entry("#01", ">1\r") + "\r\n").toUtf8();
-    EXPECT_EQ(contents(pathOf("log.txt")), saved);
+    const QByteArray saved = wholeLog();
+    EXPECT_EQ(contents(target), saved);
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("日志 ü.txt")});
 
     send("#02", QByteArray(">2\r"));
     dialogAnswer.reset();
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), saved);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(contents(target), saved);
+    expectNoMessage();
 }
 
 } // namespace
