@@ -1,7 +1,6 @@
 #include "CoreFixture.h"
 
 #include "core/ComLinks.h"
-#include "core/ModuleCodes.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 // Save to file with the dialog and the message box answered by the test.
@@ -54,4 +55,17 @@ protected:
     QTemporaryDir dir;
     std::optional<QString> dialogAnswer;
     QStringList filters, messages;
+};
+
+// A target a save cannot write, made in `folder` by `target` (empty when this system cannot
+// refuse it), and the system's words for why. The rows are each platform's own.
+struct SaveFailure
+{
+    const char *name;
+    QString (*target)(const QString &folder);
+    QString reason;
+};
+
+class SaveFails : public SaveLogTest, public ::testing::WithParamInterface<SaveFailure>
+{
 };

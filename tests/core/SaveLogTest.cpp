@@ -63,4 +63,31 @@ TEST_F(SaveLogTest, EachConfirmedSaveReplacesTheFileAndACancelNeverWrites)
     expectNoMessage();
 }
 
+// One message naming the target and the system's reason; the log, the folder and the target as
+// they were: an earlier file keeps its content, a device or FIFO is never replaced by a plain
+// file, and no temporary file is left.
+TEST_P(SaveFails, WithAMessageAndEverythingAsItWas)
+{
+    const SaveFailure &failure = GetParam();
+    const QString target = failure.target(dir.path());
+    if (target.isEmpty())
+        GTEST_SKIP() << "this system cannot refuse the target here";
+    const QStringList before = entries();
+    // Only a plain file is read back: reading a device or a FIFO would not end.
+    const bool plain = QFileInfo(target).isFile();
+    const QByteArray targetBefore = plain ? contents(target) : QByteArray();
+    send("#01", QByteArray(">1\r"));
+    const QString logBefore = log.text();
+    dialogAnswer = target;
+    ops.SaveLog();
+
+    expectOneMessage(target, failure.reason);
+    EXPECT_EQ(log.text(), logBefore);
+    EXPECT_EQ(entries(), before);
+    EXPECT_EQ(QFileInfo(target).isFile(), plain);
+    EXPECT_EQ(plain ? contents(target) : QByteArray(), targetBefore);
+    // A read-only file would keep Windows from removing the folder.
+    QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
+}
+
 } // namespace

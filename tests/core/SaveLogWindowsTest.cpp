@@ -15,21 +15,10 @@ std::wstring native(const QString &path)
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-// A target that cannot be written: one message naming it and the system's words for the error,
-// the log and the folder as they were (no temporary file left).
-struct WindowsSaveFailure
-{
-    const char *name;
-    // Makes the target in `folder`; empty when this system cannot refuse it (wine as root lets
-    // anyone write a read-only file).
-    QString (*target)(const QString &folder);
-    DWORD error;
-};
-
-const WindowsSaveFailure windowsSaveFailures[] = {
+const SaveFailure windowsFailures[] = {
     {"MissingFolder",
      [](const QString &folder) { return folder + QStringLiteral("/no/such/folder/log.txt"); },
-     ERROR_PATH_NOT_FOUND},
+     windowsErrorText(ERROR_PATH_NOT_FOUND)},
     {"ReadOnlyFile",
      [](const QString &folder) {
          const QString file = folder + QStringLiteral("/log.txt");
@@ -39,6 +28,7 @@ const WindowsSaveFailure windowsSaveFailures[] = {
          made.close();
          if (!SetFileAttributesW(native(file).c_str(), FILE_ATTRIBUTE_READONLY))
              return QString();
+         // Wine as root lets anyone write a read-only file.
          const HANDLE probe = CreateFileW(native(file).c_str(), GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
          if (probe == INVALID_HANDLE_VALUE)
@@ -46,35 +36,10 @@ const WindowsSaveFailure windowsSaveFailures[] = {
          CloseHandle(probe);
          return QString();
      },
-     ERROR_ACCESS_DENIED},
+     windowsErrorText(ERROR_ACCESS_DENIED)},
 };
 
-class WindowsSaveFails : public SaveLogTest,
-                         public ::testing::WithParamInterface<WindowsSaveFailure>
-{
-};
-
-TEST_P(WindowsSaveFails, WithTheSystemsReasonAndNothingLeftBehind)
-{
-    const WindowsSaveFailure &failure = GetParam();
-    const QString target = failure.target(dir.path());
-    if (target.isEmpty())
-        GTEST_SKIP() << "this system lets the test write a read-only file (wine as root)";
-    const QStringList before = entries();
-    const QByteArray targetBefore = contents(target);
-    send("#01", QByteArray(">1\r"));
-    const QString logBefore = log.text();
-    dialogAnswer = target;
-    ops.SaveLog();
-
-    expectOneMessage(target, windowsErrorText(failure.error));
-    EXPECT_EQ(log.text(), logBefore);
-    EXPECT_EQ(entries(), before);
-    EXPECT_EQ(contents(target), targetBefore);
-    SetFileAttributesW(native(target).c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-INSTANTIATE_TEST_SUITE_P(Core, WindowsSaveFails, ::testing::ValuesIn(windowsSaveFailures),
+INSTANTIATE_TEST_SUITE_P(Windows, SaveFails, ::testing::ValuesIn(windowsFailures),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // Another program's hold on a file, opened without delete sharing as editors and virus scanners
