@@ -15,21 +15,6 @@
 
 namespace {
 
-// A new file gets the mode the umask allows, and the umask is the process's own again after.
-TEST_F(SaveLogTest, ANewFileGetsTheModeTheUmaskAllows)
-{
-    const mode_t saved = ::umask(022);
-    dialogAnswer = pathOf("log.txt");
-    ops.SaveLog();
-    const mode_t after = ::umask(saved);
-    EXPECT_EQ(after, mode_t(022));
-    struct stat made
-    {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(pathOf("log.txt")).constData(), &made), 0);
-    EXPECT_EQ(made.st_mode & 07777, mode_t(0644));
-}
-
 // The test's own node of the full device: a fault in the save must never be able to replace the
 // system's /dev/full.
 const SaveFailure posixFailures[] = {
@@ -55,22 +40,26 @@ const SaveFailure posixFailures[] = {
 INSTANTIATE_TEST_SUITE_P(Posix, SaveFails, ::testing::ValuesIn(posixFailures),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// A write that fails part way (here: the file size limit) leaves the earlier file as it was.
-TEST_F(SaveLogTest, AWriteFailingPartWayKeepsTheEarlierFileAndTheLog)
+// A new file gets the mode the umask allows, and the umask is the process's own again after. A
+// later write that fails part way (here: the file size limit) leaves that file as it was.
+TEST_F(SaveLogTest, ANewFileGetsTheUmasksModeAndAWriteFailingPartWayKeepsIt)
 {
     const QString target = pathOf("log.txt");
     dialogAnswer = target;
+    const mode_t processMask = ::umask(022);
     ops.SaveLog();
+    EXPECT_EQ(::umask(processMask), mode_t(022));
+    struct stat made = {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, mode_t(0644));
     const QByteArray earlier = contents(target);
     while (log.text().size() <= 8192)
         send("#01", QByteArray(">+05.123 a longer reply to grow the log\r"));
     const QString logBefore = log.text();
 
-    struct rlimit saved
-    {
-    };
+    rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
+    rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
