@@ -10,11 +10,6 @@
 
 namespace {
 
-std::wstring native(const QString &path)
-{
-    return QDir::toNativeSeparators(path).toStdWString();
-}
-
 const SaveFailure windowsFailures[] = {
     {"MissingFolder",
      [](const QString &folder) { return folder + QStringLiteral("/no/such/folder/log.txt"); },
@@ -26,10 +21,10 @@ const SaveFailure windowsFailures[] = {
          if (!made.open(QIODevice::WriteOnly) || made.write("earlier") != 7)
              return QString();
          made.close();
-         if (!SetFileAttributesW(native(file).c_str(), FILE_ATTRIBUTE_READONLY))
+         if (!SetFileAttributesW(qUtf16Printable(file), FILE_ATTRIBUTE_READONLY))
              return QString();
          // Wine as root lets anyone write a read-only file.
-         const HANDLE probe = CreateFileW(native(file).c_str(), GENERIC_WRITE, 0, nullptr,
+         const HANDLE probe = CreateFileW(qUtf16Printable(file), GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
          if (probe == INVALID_HANDLE_VALUE)
              return file;
@@ -46,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, SaveFails, ::testing::ValuesIn(windowsFailures
 // open files.
 HANDLE hold(const QString &path)
 {
-    return CreateFileW(native(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    return CreateFileW(qUtf16Printable(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
