@@ -16,11 +16,10 @@ TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
         {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},         {"COM0", 1},
     };
     for (const auto &[text, expected] : cases) {
-        SCOPED_TRACE(text.toStdString());
         state.PortNumber = 13;
         window.lists[WindowControls::List::Com] = text;
         ops.SelectPort();
-        EXPECT_EQ(state.PortNumber, expected);
+        EXPECT_EQ(state.PortNumber, expected) << text.toStdString();
     }
 }
 

@@ -31,13 +31,6 @@ protected:
             ++passes;
         return passes;
     }
-    void stopDuringSend(int n)
-    {
-        during = [this, n] {
-            if (sends() == n && state.RepeatFlag == 1)
-                ops.StopRepeat();
-        };
-    }
     bool answering = true;
     std::function<void()> during; // what the operator does while the run goes
 };
@@ -52,7 +45,10 @@ TEST_F(RepeatTest, CountdownPassesFollowTheIntervalsLeadingNumber)
         SCOPED_TRACE(interval);
         window.interval = QString::fromLatin1(interval);
         pump.sleepTrace.clear();
-        stopDuringSend(sends() + 1);
+        during = [this, stop = sends() + 1] {
+            if (sends() == stop)
+                ops.StopRepeat();
+        };
         ops.StartRepeat();
         EXPECT_EQ(lastCountdownPasses(), passes);
         // One cycle: the send's wait, two 50 ms pauses, the countdown.

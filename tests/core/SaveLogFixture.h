@@ -39,10 +39,6 @@ protected:
         port.arrive = {{1, reply}};
         ops.SendCommand();
     }
-    void expectNoMessage() const
-    {
-        EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
-    }
     // One message, naming the file as the system writes paths and giving the system's reason.
     void expectOneMessage(const QString &target, const QString &reason) const
     {

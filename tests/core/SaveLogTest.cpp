@@ -60,7 +60,7 @@ TEST_F(SaveLogTest, EachConfirmedSaveReplacesTheFileAndACancelNeverWrites)
     dialogAnswer.reset();
     ops.SaveLog();
     EXPECT_EQ(contents(target), saved);
-    expectNoMessage();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
 }
 
 // One message naming the target and the system's reason; the log, the folder and the target as
