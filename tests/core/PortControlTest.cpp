@@ -82,10 +82,8 @@ TEST_F(PortControlTest, StartUpDefaultsAreWhatPickingTheShownEntriesGives)
     ops.SelectBaudCode();
     ops.SelectFormatCode();
     ops.SelectProtocolCode();
-    EXPECT_EQ(state.PortNumber, before.PortNumber);
-    EXPECT_EQ(state.BaudCode, before.BaudCode);
-    EXPECT_EQ(state.FormatCode, before.FormatCode);
-    EXPECT_EQ(state.ProtocolCode, before.ProtocolCode);
+    EXPECT_EQ(std::tie(state.PortNumber, state.BaudCode, state.FormatCode, state.ProtocolCode),
+              std::tie(before.PortNumber, before.BaudCode, before.FormatCode, before.ProtocolCode));
 }
 
 } // namespace
