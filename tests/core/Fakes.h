@@ -117,7 +117,6 @@ public:
     LampColor lamp = LampGrey;
     std::vector<LampColor> lampHistory;
     int newLogEntries = 0; // times the view was told of a new entry
-    bool logContextMenu = false;
 
     QString listText(List list) const override { return lists.value(list); }
     void fillList(List list, const QStringList &, const QString &shown) override
@@ -136,7 +135,7 @@ public:
         lampHistory.push_back(color);
     }
     void showNewLogEntry() override { ++newLogEntries; }
-    void setLogContextMenu(bool enabled) override { logContextMenu = enabled; }
+    void setLogContextMenu(bool) override {} // the window test right-clicks the real log
 };
 
 // The operations over the fakes, started up as the window does, with a fixed clock.

@@ -75,7 +75,6 @@ TEST_F(PortControlTest, OpenPortUses9600AndTheSelectedPortAndRunsEveryStep)
 // The window test checks what the lists show; here, that the codes match what they show.
 TEST_F(PortControlTest, StartUpDefaultsAreWhatPickingTheShownEntriesGives)
 {
-    EXPECT_TRUE(window.logContextMenu);
     // The defaults are what picking the shown entries would give.
     const FormState before = state;
     ops.SelectPort();
