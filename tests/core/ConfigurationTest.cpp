@@ -29,14 +29,10 @@ TEST_F(ConfigurationTest, SetBuildsTheConfigurationCommandAndSendsIt)
         ops.SelectBaudCode();
         ops.SelectFormatCode();
         port.written.clear();
-        port.reads = 0;
-        port.arrive = {{1, QByteArrayLiteral("!01\r")}};
         ops.SetConfiguration();
-        const QString command = QString::fromLatin1(pick.command);
+        // Sent as any command is (the send's own tests), and left in the box for Send and repeat.
         EXPECT_EQ(port.written, QByteArray(pick.command) + '\r');
-        EXPECT_EQ(window.command, command); // stays in the box for Send and repeat
-        EXPECT_EQ(window.sentCommand, command);
-        EXPECT_EQ(log.entry(0), entry(command, "!01\r"));
+        EXPECT_EQ(window.command, QString::fromLatin1(pick.command));
     }
 }
 

@@ -1,7 +1,6 @@
 #include "CoreFixture.h"
 
 #include "core/ComLinks.h"
-#include "core/ModuleCodes.h"
 
 namespace {
 
@@ -17,11 +16,10 @@ TEST_F(PortControlTest, SelectPortMapsTheListTextWithFallbackToOne)
         {"com7", 1}, {" COM3", 1}, {"COM3 ", 1},  {"", 1},         {"COM0", 1},
     };
     for (const auto &[text, expected] : cases) {
-        SCOPED_TRACE(text.toStdString());
         state.PortNumber = 13;
         window.lists[WindowControls::List::Com] = text;
         ops.SelectPort();
-        EXPECT_EQ(state.PortNumber, expected);
+        EXPECT_EQ(state.PortNumber, expected) << text.toStdString();
     }
 }
 
@@ -77,17 +75,14 @@ TEST_F(PortControlTest, OpenPortUses9600AndTheSelectedPortAndRunsEveryStep)
 // The window test checks what the lists show; here, that the codes match what they show.
 TEST_F(PortControlTest, StartUpDefaultsAreWhatPickingTheShownEntriesGives)
 {
-    EXPECT_TRUE(window.logContextMenu);
     // The defaults are what picking the shown entries would give.
     const FormState before = state;
     ops.SelectPort();
     ops.SelectBaudCode();
     ops.SelectFormatCode();
     ops.SelectProtocolCode();
-    EXPECT_EQ(state.PortNumber, before.PortNumber);
-    EXPECT_EQ(state.BaudCode, before.BaudCode);
-    EXPECT_EQ(state.FormatCode, before.FormatCode);
-    EXPECT_EQ(state.ProtocolCode, before.ProtocolCode);
+    EXPECT_EQ(std::tie(state.PortNumber, state.BaudCode, state.FormatCode, state.ProtocolCode),
+              std::tie(before.PortNumber, before.BaudCode, before.FormatCode, before.ProtocolCode));
 }
 
 } // namespace

@@ -34,26 +34,60 @@ TEST_F(SaveLogTest, SavedFileMatchesTheGoldenFile)
     EXPECT_EQ(filters, QStringList{QStringLiteral("*.txt")});
 }
 
-// A cancelled first dialog writes nothing; an empty log is just CR LF; each save replaces the
-// file; a cancel after a confirmed save leaves the file alone.
+// A cancelled first dialog writes nothing; an empty log is just CR LF; a save replaces a longer
+// file whole, under a name Windows keeps in UTF-16, with nothing left beside it; a cancel after a
+// confirmed save leaves the file alone.
 TEST_F(SaveLogTest, EachConfirmedSaveReplacesTheFileAndACancelNeverWrites)
 {
+    const QString target = dir.filePath(QStringLiteral("日志 ü.txt"));
     ops.SaveLog();
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_TRUE(entries().isEmpty());
 
-    dialogAnswer = pathOf("log.txt");
+    dialogAnswer = target;
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), QByteArray("\r\n"));
+    EXPECT_EQ(contents(target), QByteArray("\r\n"));
+    QFile longer(target);
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    ASSERT_EQ(longer.write(QByteArray(5000, 'x')), 5000);
+    longer.close();
     send("#01", QByteArray(">1\r"));
     ops.SaveLog();
-    const QByteArray saved = (entry("#01", ">1\r") + "\r\n").toUtf8();
-    EXPECT_EQ(contents(pathOf("log.txt")), saved);
+    const QByteArray saved = wholeLog();
+    EXPECT_EQ(contents(target), saved);
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("日志 ü.txt")});
 
     send("#02", QByteArray(">2\r"));
     dialogAnswer.reset();
     ops.SaveLog();
-    EXPECT_EQ(contents(pathOf("log.txt")), saved);
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(contents(target), saved);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(u'\n').toStdString();
+}
+
+// One message naming the target and the system's reason; the log, the folder and the target as
+// they were: an earlier file keeps its content, a device or FIFO is never replaced by a plain
+// file, and no temporary file is left.
+TEST_P(SaveFails, WithAMessageAndEverythingAsItWas)
+{
+    const SaveFailure &failure = GetParam();
+    const QString target = failure.target(dir.path());
+    if (target.isEmpty())
+        GTEST_SKIP() << "this system cannot refuse the target here";
+    const QStringList before = entries();
+    // Only a plain file is read back: reading a device or a FIFO would not end.
+    const bool plain = QFileInfo(target).isFile();
+    const QByteArray targetBefore = plain ? contents(target) : QByteArray();
+    send("#01", QByteArray(">1\r"));
+    const QString logBefore = log.text();
+    dialogAnswer = target;
+    ops.SaveLog();
+
+    expectOneMessage(target, failure.reason);
+    EXPECT_EQ(log.text(), logBefore);
+    EXPECT_EQ(entries(), before);
+    EXPECT_EQ(QFileInfo(target).isFile(), plain);
+    EXPECT_EQ(plain ? contents(target) : QByteArray(), targetBefore);
+    // A read-only file would keep Windows from removing the folder.
+    QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
 }
 
 } // namespace

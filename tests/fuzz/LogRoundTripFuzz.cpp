@@ -13,18 +13,6 @@
 #include <cstdint>
 #include <optional>
 
-namespace {
-
-QString latin1Text(const QByteArray &bytes)
-{
-    QString text;
-    for (const char byte : bytes)
-        text += QChar(static_cast<char16_t>(static_cast<std::uint8_t>(byte)));
-    return text;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     static QTemporaryDir folder;
@@ -43,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QString failure;
     rig.ops.setMessageBox([&failure](const QString &message) { failure = message; });
 
-    rig.window.command = latin1Text(commandBytes);
+    rig.window.command = QString::fromLatin1(commandBytes);
     rig.port.arrive[1] = reply;
     rig.ops.SendCommand();
     rig.ops.SaveLog();
@@ -52,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::ReadOnly));
-    const QString expected =
-        logEntry(generalDateTime(rig.now), latin1Text(commandBytes), latin1Text(reply)) + "\r\n";
+    const QString expected = logEntry(generalDateTime(rig.now), QString::fromLatin1(commandBytes),
+                                      QString::fromLatin1(reply)) +
+                             "\r\n";
     FUZZ_CHECK(file.readAll() == expected.toUtf8());
     return 0;
 }
