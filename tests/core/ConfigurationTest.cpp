@@ -36,12 +36,23 @@ TEST_F(ConfigurationTest, SetBuildsTheConfigurationCommandAndSendsIt)
     }
 }
 
+// The module's rate codes run from 01 for 300 baud to 0A for 115200, one for each listed rate.
+TEST_F(ConfigurationTest, EachRateHasTheModulesCode)
+{
+    const char16_t *rates[] = {u"300",  u"600",   u"1200",  u"2400",  u"4800",
+                               u"9600", u"19200", u"38400", u"57600", u"115200"};
+    for (int i = 0; i < 10; ++i) {
+        window.lists[List::ModuleBaud] = QString::fromUtf16(rates[i]);
+        ops.SelectBaudCode();
+        EXPECT_EQ(state.BaudCode, QString::number(i + 1, 16).toUpper().rightJustified(2, u'0'));
+    }
+}
+
 TEST_F(ConfigurationTest, UnlistedTextsFallBack)
 {
     const std::tuple<List, const char16_t *, QString FormState::*, const char *> cases[] = {
         {List::ModuleBaud, u"9601", &FormState::BaudCode, "06"},
         {List::ModuleBaud, u"", &FormState::BaudCode, "06"},
-        {List::ModuleBaud, u"115200", &FormState::BaudCode, "0A"},
         {List::Format, u"工程", &FormState::FormatCode, "00"},
         {List::Format, u"满刻度的百分比", &FormState::FormatCode, "01"},
         {List::Protocol, u"MODBUS  RTU", &FormState::ProtocolCode, "0"},
