@@ -1,5 +1,6 @@
 // tolvane-find as a process against tolvane-sim lines over pseudo-terminals: the parts meet.
 // Each search covers a few rates and addresses; the whole search is the benchmark's.
+#include "Pty.h"
 #include "SimProcess.h"
 
 #include <QDir>
@@ -14,9 +15,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -65,61 +63,31 @@ protected:
                 process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
-    // Output to a terminal; `interruptAfter`, when it shows in the output, gets a Ctrl+C.
-    FindRun findOnTerminal(const QStringList &args, const QByteArray &interruptAfter = {})
+    // Output to a terminal; once `interruptAfter` shows in it, a Ctrl+C.
+    FindRun findOnTerminal(const QStringList &args, const QByteArray &interruptAfter)
     {
-        std::vector<QByteArray> storage;
-        storage.push_back(QByteArray(TOLVANE_FIND_PATH));
-        for (const QString &arg : args)
-            storage.push_back(arg.toLocal8Bit());
-        std::vector<char *> argv;
-        for (QByteArray &arg : storage)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const QByteArray home = QFile::encodeName(m_home.path());
-
-        int master = -1;
-        const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-        if (child == 0) {
-            setenv("XDG_CONFIG_HOME", home.constData(), 1);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+        Pty terminal;
+        const QByteArray slave = QFile::encodeName(terminal.slavePath());
+        QProcess process;
+        process.setChildProcessModifier([&slave] {
+            const int fd = ::open(slave.constData(), O_RDWR);
+            ::dup2(fd, STDOUT_FILENO);
+            ::dup2(fd, STDERR_FILENO);
+        });
+        startFind(process, args);
         FindRun run;
-        bool interrupted = false;
-        for (;;) {
-            pollfd fd{master, POLLIN, 0};
-            if (poll(&fd, 1, 30000) <= 0)
-                break;
-            char buffer[4096];
-            const ssize_t count = read(master, buffer, sizeof buffer);
-            if (count <= 0)
-                break;
-            run.out.append(buffer, count);
-            if (!interruptAfter.isEmpty() && !interrupted && run.out.contains(interruptAfter)) {
-                interrupted = true;
-                kill(child, SIGINT);
-            }
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        close(master);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        for (int wait = 0; wait < 300 && !run.out.contains(interruptAfter); ++wait)
+            run.out += terminal.drain(100);
+        ::kill(pid_t(process.processId()), SIGINT);
+        EXPECT_TRUE(process.waitForFinished(10000));
+        run.out += terminal.drain(200);
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         return run;
     }
 
     QTemporaryDir m_home;
     std::unique_ptr<SimProcess> m_sim;
 };
-
-QJsonObject moduleAt(const QJsonArray &modules, int address)
-{
-    for (const QJsonValue &module : modules) {
-        if (module[QLatin1String("address")].toInt() == address)
-            return module.toObject();
-    }
-    return {};
-}
 
 // The bench of the issue: one module at 1200 baud, one in MODBUS RTU, one at 115200 with the
 // two's complement format and its jumper fitted.
@@ -133,26 +101,26 @@ TEST_F(FindLine, FindsEachModuleOfAMixedLineAtItsAddressRateAndProtocol)
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     EXPECT_TRUE(run.err.contains("probes, at most")) << run.err.constData();
     EXPECT_FALSE(run.err.contains('\r')); // no progress line off a terminal
+    // Each module as "address rate protocol format name|firmware|note", by address.
+    QStringList found;
     const QJsonObject result = QJsonDocument::fromJson(run.out).object();
-    const QJsonArray modules = result[QLatin1String("modules")].toArray();
-    ASSERT_EQ(modules.size(), 3) << run.out.constData();
-
-    const QJsonObject slow = moduleAt(modules, 0x02);
-    EXPECT_EQ(slow[QLatin1String("rate")].toInt(), 1200);
-    EXPECT_EQ(slow[QLatin1String("protocol")].toString(), QStringLiteral("character"));
-    EXPECT_EQ(slow[QLatin1String("name")].toString(), QStringLiteral("SLOW"));
-    EXPECT_EQ(slow[QLatin1String("firmware")].toString(), QStringLiteral("1.00"));
-    const QJsonObject rtu = moduleAt(modules, 0x05);
-    EXPECT_EQ(rtu[QLatin1String("rate")].toInt(), 9600);
-    EXPECT_EQ(rtu[QLatin1String("protocol")].toString(), QStringLiteral("modbus-rtu"));
-    EXPECT_TRUE(rtu[QLatin1String("name")].toString().startsWith(QLatin1String("module map")));
-    const QJsonObject fast = moduleAt(modules, 0x0A);
-    EXPECT_EQ(fast[QLatin1String("rate")].toInt(), 115200);
-    EXPECT_EQ(fast[QLatin1String("format")].toString(), QStringLiteral("02"));
-    EXPECT_EQ(fast[QLatin1String("name")].toString(), QStringLiteral("FAST"));
-    EXPECT_EQ(fast[QLatin1String("firmware")].toString(), QStringLiteral("B2.0"));
-    EXPECT_TRUE(fast[QLatin1String("note")].toString().contains(QLatin1String("00")));
-    EXPECT_TRUE(fast[QLatin1String("wellFormed")].toBool());
+    for (const QJsonValue &module : result[QLatin1String("modules")].toArray()) {
+        const auto text = [&module](const char *key) {
+            return module[QLatin1String(key)].toString();
+        };
+        found << QStringLiteral("%1 %2 %3 %4 %5|%6|%7")
+                     .arg(module[QLatin1String("address")].toInt(), 2, 16, QLatin1Char('0'))
+                     .arg(module[QLatin1String("rate")].toInt())
+                     .arg(text("protocol"), text("format"), text("name"), text("firmware"),
+                          text("note"));
+        EXPECT_TRUE(module[QLatin1String("wellFormed")].toBool());
+    }
+    EXPECT_EQ(found, QStringList({"02 1200 character 00 SLOW|1.00|",
+                                  "05 9600 modbus-rtu 00 module map: address, rate, format, "
+                                  "protocol||",
+                                  "0a 115200 character 02 FAST|B2.0|answers the configuration "
+                                  "address 00 as well"}))
+        << run.out.constData();
 }
 
 TEST_F(FindLine, EmptyLineFindsNothing)
