@@ -24,9 +24,7 @@ class FindWindowTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<FakeClock> clock;
-    std::unique_ptr<FakePump> pump;
-    std::unique_ptr<FakeLine> line;
+    std::unique_ptr<SearchRig> rig; // its line, pump and clock; the window runs its own search
     std::unique_ptr<FindWindow> window;
 
     template<typename T>
@@ -58,23 +56,19 @@ private:
 private slots:
     void init()
     {
-        clock = std::make_unique<FakeClock>();
-        pump = std::make_unique<FakePump>(*clock);
-        line = std::make_unique<FakeLine>(*clock);
-        line->replies = {{{"$0A2\r", 1200}, "!0A400300\r"},
-                         {{"$0AM\r", 1200}, "!0ATV-4017\r"},
-                         {{"$0AF\r", 1200}, "!0AA1.06\r"},
-                         {{"$0B2\r", 1200}, "!0B400302\r"}};
-        window = std::make_unique<FindWindow>(*line, *pump, *clock);
+        rig = std::make_unique<SearchRig>();
+        rig->line.replies = {{{"$0A2\r", 1200}, "!0A400300\r"},
+                             {{"$0AM\r", 1200}, "!0ATV-4017\r"},
+                             {{"$0AF\r", 1200}, "!0AA1.06\r"},
+                             {{"$0B2\r", 1200}, "!0B400302\r"}};
+        window = std::make_unique<FindWindow>(rig->line, rig->pump, rig->clock);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
     void cleanup()
     {
         window.reset();
-        line.reset();
-        pump.reset();
-        clock.reset();
+        rig.reset();
     }
 
     // Before Start the window says how long the search of the ticked boxes takes at most; the
@@ -95,9 +89,9 @@ private slots:
 
         QTest::mouseClick(button("startButton"), Qt::LeftButton);
 
-        QCOMPARE(line->com, 3);
-        QCOMPARE(line->writes.front().rate, 9600);
-        QVERIFY(!line->open);
+        QCOMPARE(rig->line.com, 3);
+        QCOMPARE(rig->line.writes.front().rate, 9600);
+        QVERIFY(!rig->line.open);
         QCOMPARE(table()->rowCount(), 2);
         QCOMPARE(cell(0, 0), QStringLiteral("COM3"));
         QCOMPARE(cell(0, 1), QStringLiteral("0A"));
@@ -142,7 +136,7 @@ private slots:
         find<QCheckBox>(QStringLiteral("rate9600"))->setChecked(false);
         find<QSpinBox>(QStringLiteral("lastAddress"))->setValue(0x0F);
         bool clicked = false;
-        pump->everyPump = [&] {
+        rig->pump.everyPump = [&] {
             if (!clicked && table()->rowCount() == 1) {
                 clicked = true;
                 if (closeWindow)
@@ -157,9 +151,9 @@ private slots:
         QVERIFY(clicked);
         QCOMPARE(table()->rowCount(), 1);
         QCOMPARE(cell(0, 1), QStringLiteral("0A"));
-        QVERIFY(std::none_of(line->writes.begin(), line->writes.end(),
+        QVERIFY(std::none_of(rig->line.writes.begin(), rig->line.writes.end(),
                              [](const FakeLine::Written &w) { return w.bytes == "$0C2\r"; }));
-        QVERIFY(!line->open);
+        QVERIFY(!rig->line.open);
         QVERIFY2(status().contains(QLatin1String("Stopped")), qPrintable(status()));
         auto *bar = find<QProgressBar>(QStringLiteral("progressBar"));
         QVERIFY(bar->value() < bar->maximum());
@@ -193,8 +187,8 @@ private slots:
         QCOMPARE(status(), window->planProblem());
         QVERIFY(!status().isEmpty());
         window->start();
-        QVERIFY(line->writes.empty());
-        QCOMPARE(line->com, 0);
+        QVERIFY(rig->line.writes.empty());
+        QCOMPARE(rig->line.com, 0);
         QCOMPARE(table()->rowCount(), 0);
     }
 
@@ -202,11 +196,11 @@ private slots:
     void unusablePortIsShown()
     {
         chooseSmallSearch();
-        line->openFails = true;
+        rig->line.openFails = true;
 
         QTest::mouseClick(button("startButton"), Qt::LeftButton);
 
-        QVERIFY(line->writes.empty());
+        QVERIFY(rig->line.writes.empty());
         QVERIFY2(status().contains(QLatin1String("cannot be used")), qPrintable(status()));
         QCOMPARE(table()->rowCount(), 0);
         QVERIFY(button("startButton")->isEnabled());

@@ -143,12 +143,10 @@ class RecordingObserver : public SearchObserver
 public:
     std::vector<FoundModule> found_;
     std::vector<std::pair<int, std::int64_t>> progressSeen; // done, ms left
-    int total = 0;
     std::function<void(const FoundModule &)> onFound;
 
-    void progress(int done, int probesTotal, std::int64_t msLeft) override
+    void progress(int done, int, std::int64_t msLeft) override
     {
-        total = probesTotal;
         progressSeen.push_back({done, msLeft});
     }
     void found(const FoundModule &module) override
