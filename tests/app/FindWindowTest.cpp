@@ -1,7 +1,6 @@
 #include "SearchFakes.h"
 
 #include "app/find/FindWindow.h"
-#include "find/FoundText.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -78,14 +77,9 @@ private slots:
     void findsModulesAndCopiesARow()
     {
         chooseSmallSearch();
-        SearchPlan expected;
-        expected.com = 3;
-        expected.rates = {9600, 1200};
-        expected.modbusRtu = false;
-        expected.firstAddress = 0x08;
-        expected.lastAddress = 0x0B;
-        const auto atMost = ModuleSearch::worstCaseMs(ModuleSearch::completed(expected));
-        QVERIFY2(status().contains(foundText::duration(atMost)), qPrintable(status()));
+        // Four silent probes at 9600 baud (27 ms each) and four at 1200 (71 ms each).
+        QCOMPARE(status(), QStringLiteral("最长用时/At most 0.4 s if nothing answers (each reply "
+                                          "adds its own time)"));
 
         QTest::mouseClick(button("startButton"), Qt::LeftButton);
 

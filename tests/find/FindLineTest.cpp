@@ -146,10 +146,11 @@ TEST_F(FindLine, OnATerminalShowsProgressAndCtrlCStopsKeepingWhatWasFound)
     EXPECT_TRUE(run.out.contains("COM" + comText.toLatin1() + "  01 ")) << run.out.constData();
     EXPECT_FALSE(run.out.contains(" 7F ")) << run.out.constData();
     EXPECT_TRUE(run.out.contains("stopped after")) << run.out.constData();
-    // The port was let go: another search opens it at once.
-    const FindRun again =
-        find({"--com", comText, "--rates", "9600", "--addresses", "01", "--first"});
+    // The port was let go: another search opens it at once, and with --first ends at 01.
+    const FindRun again = find({"--com", comText, "--rates", "9600", "--first"});
     EXPECT_EQ(again.exitCode, 0) << again.err.constData();
+    EXPECT_TRUE(again.out.contains(" 01 ")) << again.out.constData();
+    EXPECT_FALSE(again.out.contains(" 7F ")) << again.out.constData();
 }
 
 TEST_F(FindLine, PortThatCannotBeUsedSaysWhy)

@@ -227,20 +227,6 @@ TEST(SearchCourse, LateReplyIsTheSlowModulesNotAWrongAddress)
               "above 20 ms");
 }
 
-TEST(SearchCourse, FirstStopsAtTheFirstModule)
-{
-    SearchRig rig;
-    withModules(rig);
-    SearchPlan plan = threeRates();
-    plan.stopAtFirst = true;
-    EXPECT_EQ(rig.run(plan), SearchEnd::Found);
-    ASSERT_EQ(rig.observer.found_.size(), 1u);
-    EXPECT_EQ(rig.observer.found_[0].address, 0x02);
-    // Its name and firmware questions are the last things sent.
-    EXPECT_EQ(rig.line.writes.back().bytes, QByteArray("$02F\r"));
-    EXPECT_FALSE(rig.line.open);
-}
-
 TEST(SearchCourse, StopEndsAtOnceKeepsWhatWasFoundAndClosesThePort)
 {
     SearchRig rig;
