@@ -194,7 +194,6 @@ private slots:
         }
         QCOMPARE(find<QLineEdit>("Text3")->text(), QStringLiteral("#01"));
         QCOMPARE(find<ResponseBox>("Text1")->text(), QStringLiteral(">+01.000<CR>"));
-        QCOMPARE(find<LampWidget>("Shape1")->fillColor(), QColor(0, 255, 0));
     }
 
     // A babbling module's reply of 300 kB: the response box holds all of it and scrolls.
@@ -227,10 +226,8 @@ private slots:
             box->setCurrentIndex(index);
             emit box->activated(index);
         };
-        find<LampWidget>("Shape1")->setFillColor(Qt::green);
-        pick(find<QComboBox>("Combo1"), 6);
+        pick(find<QComboBox>("Combo1"), 6); // what a pick does to the port is the core's test
         QCOMPARE(program->state().PortNumber, 7);
-        QCOMPARE(find<LampWidget>("Shape1")->fillColor(), QColor(192, 192, 192));
 
         // The frames' lists and the link's rate are the end-to-end test's path.
         pick(find<QComboBox>("Combo4"), 1);

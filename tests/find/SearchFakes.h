@@ -62,7 +62,6 @@ public:
     std::int64_t turnaroundUs = 2000;
     std::map<QByteArray, std::int64_t> lateUs; // a turnaround of its own for some commands
     bool openFails = false;
-    bool lost = false; // the device went away: every operation fails from now on
 
     std::vector<Written> writes;
     std::vector<QString> settingsSet;
@@ -83,29 +82,29 @@ public:
     {
         settingsSet.push_back(settings);
         m_rate = settings.section(QLatin1Char(','), 0, 0).toInt();
-        return !lost;
+        return true;
     }
     bool setReadLength(int) override { return true; }
     bool setOpen(bool o) override
     {
-        if (o && (openFails || lost || open))
+        if (o && (openFails || open))
             return false;
         if (!o && open)
             closedAtUs = m_clock.now;
         open = o;
         return true;
     }
-    bool discardOutput() override { return open && !lost; }
+    bool discardOutput() override { return open; }
     // Drops what has arrived; what is still on the wire comes later.
     bool discardInput() override
     {
         while (!m_arriving.empty() && m_arriving.front().first <= m_clock.now)
             m_arriving.erase(m_arriving.begin());
-        return open && !lost;
+        return open;
     }
     bool write(const QByteArray &bytes) override
     {
-        if (!open || lost)
+        if (!open)
             return false;
         writes.push_back({m_rate, bytes, m_clock.now});
         const auto reply = replies.find({bytes, m_rate});
@@ -123,7 +122,7 @@ public:
     }
     bool read(QByteArray &received) override
     {
-        if (!open || lost)
+        if (!open)
             return false;
         while (!m_arriving.empty() && m_arriving.front().first <= m_clock.now) {
             received += m_arriving.front().second;
