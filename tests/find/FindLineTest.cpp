@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,7 @@ TEST_F(FindLine, FindsEachModuleOfAMixedLineAtItsAddressRateAndProtocol)
     // Each module as "address rate protocol format name|firmware|note", by address.
     QStringList found;
     const QJsonObject result = QJsonDocument::fromJson(run.out).object();
+    EXPECT_EQ(result[QLatin1String("end")].toString(), QStringLiteral("found"));
     for (const QJsonValue &module : result[QLatin1String("modules")].toArray()) {
         const auto text = [&module](const char *key) {
             return module[QLatin1String(key)].toString();
@@ -142,6 +144,9 @@ TEST_F(FindLine, OnATerminalShowsProgressAndCtrlCStopsKeepingWhatWasFound)
     EXPECT_EQ(run.exitCode, 130) << run.out.constData();
     EXPECT_TRUE(run.out.contains("probes, at most")) << run.out.constData();
     EXPECT_TRUE(run.out.contains("% ")) << run.out.constData(); // the progress line
+    EXPECT_TRUE(QString::fromUtf8(run.out).contains(QRegularExpression(
+        QStringLiteral("COM +Address +Rate +Protocol +Format +Name +Firmware +Note\r?\n"))))
+        << run.out.constData();
     EXPECT_TRUE(run.out.contains("COM" + comText.toLatin1() + "  01 ")) << run.out.constData();
     EXPECT_FALSE(run.out.contains(" 7F ")) << run.out.constData();
     EXPECT_TRUE(run.out.contains("stopped after")) << run.out.constData();
@@ -208,7 +213,7 @@ TEST_P(FindBadInput, GetsAMessageAndExit2WithNothingSent)
 }
 
 const BadInput kBadInputs[] = {
-    {"UnknownRate", {"--com", "COM", "--rates", "9600,250"}, "250 is not one of the rates"},
+    {"UnknownRate", {"--com", "COM", "--rates=9600,250"}, "250 is not one of the rates"},
     {"RangeOutOfBounds", {"--com", "COM", "--addresses", "00-100"}, "--addresses: two hex digits"},
     {"RangeBackwards", {"--com", "COM", "--addresses", "20-10"}, "the first no higher"},
     {"NoProtocol", {"--com", "COM", "--protocols", ""}, "no protocol chosen"},
