@@ -328,7 +328,7 @@ bool ModuleSearch::probeCharacter(int rate, int address, SearchObserver &observe
     using characterProtocol::ConfigurationReply;
     const QByteArray probe = characterProtocol::configurationProbe(address);
     Exchange answer = exchange(Protocol::Character, rate, probe);
-    if (answer.wait == Wait::Stopped || answer.wait == Wait::PortLost)
+    if (answer.endsSearch())
         return false;
     if (answer.wait == Wait::Silent)
         return true;
@@ -344,7 +344,7 @@ bool ModuleSearch::probeCharacter(int rate, int address, SearchObserver &observe
     if (!fits) {
         // It may have been a reply to the probe before that came after its wait: ask again.
         const Exchange again = exchange(Protocol::Character, rate, probe);
-        if (again.wait == Wait::Stopped || again.wait == Wait::PortLost)
+        if (again.endsSearch())
             return false;
         const ConfigurationReply parsedAgain =
             characterProtocol::parseConfigurationReply(address, again.reply);
@@ -401,12 +401,12 @@ bool ModuleSearch::askNameAndFirmware(FoundModule &module)
 {
     const Exchange name =
         exchange(Protocol::Character, module.rate, characterProtocol::nameCommand(module.address));
-    if (name.wait == Wait::Stopped || name.wait == Wait::PortLost)
+    if (name.endsSearch())
         return false;
     module.name = characterProtocol::parseTextReply(module.address, name.reply).value_or(QString());
     const Exchange firmware = exchange(Protocol::Character, module.rate,
                                        characterProtocol::firmwareCommand(module.address));
-    if (firmware.wait == Wait::Stopped || firmware.wait == Wait::PortLost)
+    if (firmware.endsSearch())
         return false;
     module.firmware =
         characterProtocol::parseTextReply(module.address, firmware.reply).value_or(QString());
@@ -417,7 +417,7 @@ bool ModuleSearch::probeModbus(int rate, int address, SearchObserver &observer)
 {
     const QByteArray probe = modbusRtu::probe(address);
     Exchange answer = exchange(Protocol::ModbusRtu, rate, probe);
-    if (answer.wait == Wait::Stopped || answer.wait == Wait::PortLost)
+    if (answer.endsSearch())
         return false;
     if (answer.wait == Wait::Silent)
         return true;
@@ -432,7 +432,7 @@ bool ModuleSearch::probeModbus(int rate, int address, SearchObserver &observer)
     if (parsed.kind != ReplyKind::Module) {
         // As in the character protocol: a late reply to the probe before, or a real clash.
         const Exchange again = exchange(Protocol::ModbusRtu, rate, probe);
-        if (again.wait == Wait::Stopped || again.wait == Wait::PortLost)
+        if (again.endsSearch())
             return false;
         const modbusRtu::ProbeReply parsedAgain = modbusRtu::parseProbeReply(address, again.reply);
         if (again.wait == Wait::Reply && parsedAgain.kind == ReplyKind::Module) {

@@ -100,6 +100,8 @@ private:
     {
         Wait wait = Wait::Silent;
         QByteArray reply;
+        // The search cannot go on: Stop was asked for or the port went away.
+        bool endsSearch() const { return wait == Wait::Stopped || wait == Wait::PortLost; }
     };
 
     bool openPort(const SearchPlan &plan);

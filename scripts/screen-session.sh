@@ -18,3 +18,11 @@ export DISPLAY=":$(head -n1 "$work/display")"
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+# start_sim ARGS...: tolvane-sim on COM$com with ARGS, returning once it has taken its COM link.
+start_sim() {
+    "$top/build/tools/sim/tolvane-sim" --com "$com" "$@" >"$work/sim.out" &
+    pids+=($!)
+    for _ in $(seq 50); do grep -q "^tolvane-sim: COM$com" "$work/sim.out" && break; sleep 0.1; done
+    grep -q "^tolvane-sim: COM$com" "$work/sim.out" || { echo "tolvane-sim did not start" >&2; exit 1; }
+}

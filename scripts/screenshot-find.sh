@@ -14,12 +14,8 @@ else
 fi
 
 . "$top/scripts/screen-session.sh"
-"$top/build/tools/sim/tolvane-sim" --com "$com" --module 05,baud=1200,name=TV-1200 \
-    --module 11,modbus --module 0A,baud=115200,format=02,name=TV-HEX,firmware=2.10 \
-    >"$work/sim.out" &
-pids+=($!)
-for _ in $(seq 50); do grep -q "^tolvane-sim: COM$com" "$work/sim.out" && break; sleep 0.1; done
-grep -q "^tolvane-sim: COM$com" "$work/sim.out" || { echo "tolvane-sim did not start" >&2; exit 1; }
+start_sim --module 05,baud=1200,name=TV-1200 --module 11,modbus \
+    --module 0A,baud=115200,format=02,name=TV-HEX,firmware=2.10
 
 "$top/build/app/find/tolvane-find" 2>"$work/find.log" &
 pids+=($!)

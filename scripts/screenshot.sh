@@ -15,10 +15,7 @@ else
 fi
 
 . "$top/scripts/screen-session.sh"
-"$top/build/tools/sim/tolvane-sim" --com "$com" --jumper >"$work/sim.out" &
-pids+=($!)
-for _ in $(seq 50); do grep -q "^tolvane-sim: COM$com" "$work/sim.out" && break; sleep 0.1; done
-grep -q "^tolvane-sim: COM$com" "$work/sim.out" || { echo "tolvane-sim did not start" >&2; exit 1; }
+start_sim --jumper
 
 "$top/build/app/tolvane" 2>"$work/tool.log" &
 pids+=($!)

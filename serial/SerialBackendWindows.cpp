@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWinEventNotifier>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -357,18 +358,34 @@ private:
             ioFailed(error, QStringLiteral("read"));
     }
 
+    // How an operation ended, once its driver has ended it; nothing while it still runs.
+    struct Ended
+    {
+        DWORD count = 0;
+        BOOL ok = FALSE;
+        DWORD error = 0;
+    };
+    std::optional<Ended> collect(Transfer &transfer)
+    {
+        if (!transfer.pending || !transfer.done())
+            return std::nullopt;
+        transfer.pending = false;
+        Ended ended;
+        ended.ok = m_comm->result(m_handle, &transfer.overlapped, &ended.count, FALSE);
+        ended.error = ended.ok ? 0 : GetLastError(); // before anything else can change it
+        ResetEvent(transfer.overlapped.hEvent);
+        return ended;
+    }
+
     void finishRead()
     {
-        if (!m_read->pending || !m_read->done())
+        const std::optional<Ended> ended = collect(*m_read);
+        if (!ended)
             return;
-        m_read->pending = false;
-        DWORD received = 0;
-        const BOOL ok = m_comm->result(m_handle, &m_read->overlapped, &received, FALSE);
-        const DWORD error = ok ? 0 : GetLastError();
-        ResetEvent(m_read->overlapped.hEvent);
+        const DWORD received = ended->count;
         m_input.append(m_read->bytes.constData(), qsizetype(received));
-        if (!ok) {
-            ioFailed(error, QStringLiteral("read"));
+        if (!ended->ok) {
+            ioFailed(ended->error, QStringLiteral("read"));
             if (!isOpen())
                 return;
         }
@@ -401,16 +418,13 @@ private:
 
     void finishWrite()
     {
-        if (!m_write->pending || !m_write->done())
+        const std::optional<Ended> ended = collect(*m_write);
+        if (!ended)
             return;
-        m_write->pending = false;
-        DWORD written = 0;
-        const BOOL ok = m_comm->result(m_handle, &m_write->overlapped, &written, FALSE);
-        const DWORD error = ok ? 0 : GetLastError();
-        ResetEvent(m_write->overlapped.hEvent);
+        const DWORD written = ended->count;
         const QByteArray sent = std::exchange(m_write->bytes, QByteArray());
-        if (!ok) {
-            ioFailed(error, QStringLiteral("write"));
+        if (!ended->ok) {
+            ioFailed(ended->error, QStringLiteral("write"));
             if (!isOpen())
                 return;
         } else if (written == 0 && !sent.isEmpty()) {
