@@ -53,13 +53,15 @@ protected:
     QStringList filters, messages;
 };
 
-// A target a save cannot write, made in `folder` by `target` (empty when this system cannot
-// refuse it), and the system's words for why. The rows are each platform's own.
+// A target a save cannot write, made in `folder` by `target`, and the system's words for why;
+// `target` gives an empty path where this system cannot make such a target, for the reason in
+// `unmade`. The rows are each platform's own.
 struct SaveFailure
 {
     const char *name;
     QString (*target)(const QString &folder);
     QString reason;
+    const char *unmade = "";
 };
 
 class SaveFails : public SaveLogTest, public ::testing::WithParamInterface<SaveFailure>

@@ -23,15 +23,15 @@ const SaveFailure posixFailures[] = {
          const QString device = folder + QStringLiteral("/full");
          return ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 7)) == 0
                     ? device
-                    : QString(); // a device node needs root
+                    : QString();
      },
-     QStringLiteral("No space left on device")},
+     QStringLiteral("No space left on device"), "making a device node needs root"},
     {"FifoWithNoReaderFailsAtOnce",
      [](const QString &folder) {
          const QString fifo = folder + QStringLiteral("/pipe");
          return ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 ? fifo : QString();
      },
-     QStringLiteral("No such device or address")},
+     QStringLiteral("No such device or address"), "this folder's file system holds no FIFO"},
     {"MissingFolder",
      [](const QString &folder) { return folder + QStringLiteral("/no/such/folder/log.txt"); },
      QStringLiteral("No such file or directory")},

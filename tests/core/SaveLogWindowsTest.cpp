@@ -23,7 +23,6 @@ const SaveFailure windowsFailures[] = {
          made.close();
          if (!SetFileAttributesW(qUtf16Printable(file), FILE_ATTRIBUTE_READONLY))
              return QString();
-         // Wine as root lets anyone write a read-only file.
          const HANDLE probe = CreateFileW(qUtf16Printable(file), GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
          if (probe == INVALID_HANDLE_VALUE)
@@ -31,7 +30,7 @@ const SaveFailure windowsFailures[] = {
          CloseHandle(probe);
          return QString();
      },
-     windowsErrorText(ERROR_ACCESS_DENIED)},
+     windowsErrorText(ERROR_ACCESS_DENIED), "wine run by root lets anyone write a read-only file"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Windows, SaveFails, ::testing::ValuesIn(windowsFailures),
